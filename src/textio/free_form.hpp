@@ -1,0 +1,23 @@
+#pragma once
+// One free-form read statement over a list of numeric targets.
+//
+//   "3 1"      into (model, kind)   -> 3, 1
+//   "/"        into (sill, range)   -> both unchanged (their defaults survive)
+//   ", 30"     into (sill, range)   -> sill unchanged, range 30.0
+//   "2*0.5"    into (sill, range)   -> 0.5, 0.5
+//   "16#32"    into (maxLag)        -> 50
+//   "50."      into (maxLag)        -> F6101
+
+#include <cstdint>
+#include <initializer_list>
+#include <variant>
+
+#include "textio/text_source.hpp"
+
+namespace reduz {
+
+using ReadTarget = std::variant<std::int32_t*, double*>;
+
+void readFreeForm(TextSource& source, std::initializer_list<ReadTarget> targets);
+
+}  // namespace reduz

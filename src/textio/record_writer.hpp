@@ -1,0 +1,74 @@
+#pragma once
+// Record writers: the report file's and the console's. Every byte that reaches either goes
+// through here. Records end with CR LF; the console does not show a record's first character
+// (the free-form blank) and owes the CR LF of its last record until the next one.
+//
+//   writeFreeLine(consoleWriter(), "Finish")  -> console: [CR LF if owed] "Finish", CR LF now owed
+//   writeFreeLine(reportWriter(), "WRONG INPUT") -> file: " WRONG INPUT\r\n"
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace reduz {
+
+// The run's standard streams; tests and the fuzzer point them elsewhere for in-process runs.
+struct RunStreams {
+    int input = 0;
+    int output = 1;
+    int error = 2;
+};
+RunStreams& runStreams();
+
+enum class Destination { Console, ReportFile };
+
+struct RecordWriter {
+    Destination destination = Destination::Console;
+    int fd = -1;            // standard output, or the report file while it is open
+    std::string unitText;   // name of the connection in failure reports
+    std::string record;     // characters placed in the current record
+    int pendingBlanks = 0;  // blanks owed before the next character placed
+    bool lineEndPending = false;  // console: the CR LF of the last record is still owed
+    bool open = false;            // report file: connected
+    bool writable = false;        // report file: opened with write access
+    bool cutPending = false;      // report file: existed, cut to nothing at the first write
+    std::array<char, 1024> buffer{};
+    std::size_t buffered = 0;
+};
+
+RecordWriter& consoleWriter();
+RecordWriter& reportWriter();
+// Fresh writers for a new run: nothing owed, no report file connected.
+void resetRecordWriters();
+
+// One free-form write of one text: a leading blank, at most 79 characters a record.
+//   "" -> " "        78 characters -> one record       79 -> the text, then a record " "
+//   80 -> " " + first 79, then " " + the 80th
+void writeFreeLine(RecordWriter& writer, std::string_view text);
+
+// Connects "ReduzModel.txt" to reportWriter(): created when absent, reused (and cut at the first
+// write) when present, with the read-only and write-only fall-backs. Fails F6412/6414-6417.
+void openOutputFile(std::string_view name);
+// Writes the buffered records, closes the file and keeps it.
+void closeOutputFile();
+// Every file still open closed, failures ignored (the end of a run).
+void closeOutputFileQuietly();
+
+// The end of a run: the console's owed CR LF, if any, is written (and stays owed).
+void writeOwedLineEnd();
+// A failure report on standard error, as raw bytes; a refused write is ignored.
+void writeErrorReport(std::string_view report);
+
+// The stop statement: "Stop - Program terminated." and exit status 0. Never returns.
+[[noreturn]] void stopRun();
+
+// Pieces of one write statement, for the free-form and the laid-out writers.
+// beginStatement does the cut of a reused report file (F6421 when refused).
+void beginStatement(RecordWriter& writer);
+// Places text in the current record, owed blanks first.
+void placeText(RecordWriter& writer, std::string_view text);
+// Ends the current record; owed blanks are written first (free-form) or dropped (laid-out).
+void endRecord(RecordWriter& writer, bool writeOwedBlanks);
+
+}  // namespace reduz

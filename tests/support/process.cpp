@@ -1,0 +1,137 @@
+#include "process.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "scratch.hpp"
+
+namespace reduz::testing {
+
+namespace {
+
+bool lookUpNobody(uid_t& uid, gid_t& gid) {
+    const passwd* entry = ::getpwnam("nobody");
+    if (entry == nullptr) return false;
+    uid = entry->pw_uid;
+    gid = entry->pw_gid;
+    return true;
+}
+
+// Feeds input to the child and collects its two output streams without blocking on either.
+void pump(int inFd, std::string_view input, int outFd, int errFd, RunResult& result) {
+    std::size_t written = 0;
+    if (input.empty()) {
+        ::close(inFd);
+        inFd = -1;
+    }
+    char chunk[4096];
+    while (outFd >= 0 || errFd >= 0) {
+        pollfd fds[3];
+        int count = 0;
+        int outIndex = -1, errIndex = -1, inIndex = -1;
+        if (outFd >= 0) { fds[count] = {outFd, POLLIN, 0}; outIndex = count++; }
+        if (errFd >= 0) { fds[count] = {errFd, POLLIN, 0}; errIndex = count++; }
+        if (inFd >= 0) { fds[count] = {inFd, POLLOUT, 0}; inIndex = count++; }
+        if (::poll(fds, static_cast<nfds_t>(count), -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        auto drain = [&](int index, int& fd, std::string& into) {
+            if (index < 0 || fds[index].revents == 0) return;
+            const ssize_t got = ::read(fd, chunk, sizeof chunk);
+            if (got > 0) {
+                into.append(chunk, static_cast<std::size_t>(got));
+            } else {
+                ::close(fd);
+                fd = -1;
+            }
+        };
+        drain(outIndex, outFd, result.out);
+        drain(errIndex, errFd, result.err);
+        if (inIndex >= 0 && fds[inIndex].revents != 0) {
+            const ssize_t put = ::write(inFd, input.data() + written, input.size() - written);
+            if (put > 0) written += static_cast<std::size_t>(put);
+            if (put <= 0 || written == input.size()) {
+                ::close(inFd);
+                inFd = -1;
+            }
+        }
+    }
+    if (inFd >= 0) ::close(inFd);
+}
+
+}  // namespace
+
+bool canDropPrivileges() {
+    uid_t uid;
+    gid_t gid;
+    return ::geteuid() == 0 && lookUpNobody(uid, gid);
+}
+
+RunResult runBinary(const std::string& directory, const RunOptions& options) {
+    RunResult result;
+    uid_t uid = 0;
+    gid_t gid = 0;
+    if (options.asUnprivileged && !(canDropPrivileges() && lookUpNobody(uid, gid))) {
+        ADD_FAILURE() << "this test needs to run the program as 'nobody' and cannot";
+        return result;
+    }
+    int in[2], out[2], err[2];
+    if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) {
+        ADD_FAILURE() << "pipe failed";
+        return result;
+    }
+    // A child writing to a closed input pipe must not kill the test.
+    std::signal(SIGPIPE, SIG_IGN);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(in[0], 0);
+        ::dup2(out[1], 1);
+        ::dup2(err[1], 2);
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
+        if (::chdir(directory.c_str()) != 0) ::_exit(126);
+        if (options.asUnprivileged) {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(125);
+        }
+        ::execl(REDUZMODEL_BINARY, "reduzmodel", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    ::close(err[1]);
+    pump(in[1], options.input, out[0], err[0], result);
+    int wstatus = 0;
+    ::waitpid(pid, &wstatus, 0);
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    if (options.asUnprivileged && result.status == 125) ADD_FAILURE() << "could not drop to 'nobody'";
+    return result;
+}
+
+RunInFresh runWithParameters(std::string_view parameterFile, std::string_view keyboard) {
+    ScratchDir dir;
+    writeFile(dir.file("PARAMETER.TXT"), parameterFile);
+    RunInFresh run;
+    run.result = runBinary(dir.path, RunOptions{std::string(keyboard), false});
+    run.reportWritten = fileExists(dir.file("ReduzModel.txt"));
+    if (run.reportWritten) run.report = readFile(dir.file("ReduzModel.txt"));
+    return run;
+}
+
+std::string crlf(std::initializer_list<std::string_view> lines) {
+    std::string joined;
+    for (std::string_view line : lines) {
+        joined += line;
+        joined += "\r\n";
+    }
+    return joined;
+}
+
+}  // namespace reduz::testing

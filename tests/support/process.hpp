@@ -1,0 +1,36 @@
+#pragma once
+// Running the real reduzmodel binary in a directory, as a user would.
+
+#include <string>
+#include <string_view>
+
+namespace reduz::testing {
+
+struct RunResult {
+    std::string out;  // standard output, raw bytes
+    std::string err;  // standard error, raw bytes
+    int status = -1;  // exit status; -1 when it did not exit normally
+};
+
+struct RunOptions {
+    std::string input;             // bytes on standard input (a pipe, closed after them)
+    bool asUnprivileged = false;   // run as the user "nobody" (the test fails if that is impossible)
+};
+
+RunResult runBinary(const std::string& directory, const RunOptions& options = {});
+
+// For a test that needs a real permission denial: true when the child can drop to "nobody".
+bool canDropPrivileges();
+
+// Runs a parameter file (and keyboard input) in a fresh directory.
+struct RunInFresh {
+    RunResult result;
+    std::string report;   // "ReduzModel.txt", empty when none was written
+    bool reportWritten = false;
+};
+RunInFresh runWithParameters(std::string_view parameterFile, std::string_view keyboard = {});
+
+// "\r\n" joins: crlf({"a", "b"}) -> "a\r\nb\r\n"
+std::string crlf(std::initializer_list<std::string_view> lines);
+
+}  // namespace reduz::testing

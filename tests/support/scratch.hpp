@@ -1,0 +1,23 @@
+#pragma once
+// Scratch directories for tests: each test gets a fresh one, removed afterwards.
+
+#include <string>
+#include <string_view>
+
+namespace reduz::testing {
+
+struct ScratchDir {
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    std::string path;
+    std::string file(std::string_view name) const;  // path of a file inside
+};
+
+void writeFile(const std::string& path, std::string_view bytes);
+std::string readFile(const std::string& path);  // whole file; fails the test when unreadable
+bool fileExists(const std::string& path);
+
+}  // namespace reduz::testing
