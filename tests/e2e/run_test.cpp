@@ -46,7 +46,7 @@ TEST(Run, PromptsOfModelsSevenToTwelve) {
     const PromptCase cases[] = {
         {"7 1\n0.25 25\n0\n", "/\n", "Input D (half wave length):", "     .2500    25.00      .24"},
         {"8 1\n0.25 25\n0\n", "1.5 2\n", "Input C (SLOPE) AND W (POWER):", "     .2500    25.00     1.50     2.00"},
-        {"9 2\n0.25 25\n0\n", "3,2\n", "INPUT ALFA, BETA & WEIGHT FOR GAMMA-BASED MODELS:",
+        {"9 2\n0.25 25\n0\n", "3,2 /\n", "INPUT ALFA, BETA & WEIGHT FOR GAMMA-BASED MODELS:",
          "     .2500    25.00     3.00     2.00     1.00"},
         {"12 2\n0.25 25\n0\n", "/\n", "INPUT ALFA & BETA FOR TESTING GAMMA DISTRIBUTION:",
          "   25.0000     2.00     1.00"},
@@ -77,7 +77,7 @@ TEST(Run, WrongInput) {
     };
     const Case cases[] = {
         {"3 3\n0.25 25\n2\n", "", crlf({" WRONG INPUT", " WRONG INPUT", "  h REDUZ-Model"}) + rows(2, "    .0000")},
-        {"3\n\n\n/\n/\n", "", crlf({" WRONG INPUT", " WRONG INPUT", "  h REDUZ-Model"}) + rows(100, "    .0000")},
+        {"3\n\n\n/\n/\n/\n", "", crlf({" WRONG INPUT", " WRONG INPUT", "  h REDUZ-Model"}) + rows(100, "    .0000")},
         {"9 1\n0.25 25\n1\n", "/\n",
          crlf({" Auto-Transiogram model (1-8). Need to tune.", " WRONG INPUT", "  h REDUZ-Model"}) +
              rows(1, "    .0000")},
@@ -93,7 +93,7 @@ TEST(Run, WrongInput) {
 }
 
 TEST(Run, NegativeMaxLagEndsWithTheHeading) {
-    const RunInFresh run = runWithParameters("5 2\n0.25\n-1\n");
+    const RunInFresh run = runWithParameters("5 2\n0.25 /\n-1\n");
     EXPECT_EQ(run.result.status, 0);
     EXPECT_EQ(run.report, crlf({" Cross-Transiogram model (1-12). Need to tune.",
                                 " 5-Nugget for proportion line: sill", "     .2500", "  h REDUZ-Model"}));

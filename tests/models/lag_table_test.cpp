@@ -105,7 +105,7 @@ TEST(Gamma, LanczosSeries) {
     EXPECT_NEAR(1.0 - GAMMA(1.0), 3.4e-11, 0.1e-11);
     EXPECT_NEAR(1.0 - GAMMA(2.0), 7.8e-11, 0.2e-11);
     const double arguments[] = {0.5, 1.5, 2.5, 3.7, 10.0};
-    for (double x : arguments) EXPECT_NEAR(GAMMA(x) / std::tgamma(x), 1.0, 2e-10) << x;
+    for (double x : arguments) EXPECT_NEAR(GAMMA(x) / std::tgamma(x), 1.0, 5e-10) << x;
     EXPECT_NE(GAMMA(3.0), std::tgamma(3.0));
 }
 

@@ -65,7 +65,7 @@ TEST(ReportFile, BufferGoesOutWhenFull) {
     ASSERT_GE(fd, 0);
     RecordWriter writer = fileWriter();
     writer.fd = fd;
-    const std::string line(76, 'x');  // 80 bytes a record with the blank and CR LF
+    const std::string line(77, 'x');  // 80 bytes a record with the blank and CR LF
     for (int i = 0; i < 13; ++i) writeFreeLine(writer, line);
     EXPECT_EQ(writer.buffered, 13u * 80u - 1024u);
     EXPECT_EQ(::lseek(fd, 0, SEEK_END), 1024);
