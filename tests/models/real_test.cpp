@@ -14,24 +14,12 @@
 
 #include "failure/float_settings.hpp"
 #include "failure/run_failure.hpp"
+#include "support/wide_real.hpp"
 
 namespace reduz {
 namespace {
 
-// v * 2^twos, by exact multiplications with powers of two (the exponent may leave the
-// 64-bit range).
-Real scaled(double v, int twos) {
-    Real x = v;
-    while (twos > 1000) {
-        x = x * 0x1p1000;
-        twos -= 1000;
-    }
-    while (twos < -1000) {
-        x = x * 0x1p-1000;
-        twos += 1000;
-    }
-    return x * std::ldexp(1.0, twos);
-}
+using testing::scaled;
 
 std::optional<RunFailure> failureOf(const std::function<void()>& action) {
     try {
