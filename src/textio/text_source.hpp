@@ -23,7 +23,21 @@ struct TextSource {
     std::size_t blockPosition = 0;
     bool endOfInput = false;
     bool midRecord = false;  // part of the current record has been taken
+    std::string record;      // useful text of the current record (up to its CR or LF)
+    std::size_t recordPosition = 0;
 };
+
+// Character-level reading for the free-form reader.
+inline constexpr int endOfRecord = -1;
+// The next byte of the current record, or endOfRecord once it is used up; the reader then
+// stands at the start of the next record, which is read only when a character is asked for.
+// Fails F6501 at the end of the input, F6500 on a read error, F6407 for an over-long typed line.
+int nextCharacter(TextSource& source);
+// The byte nextCharacter would give within the current record, or endOfRecord; reads nothing.
+int peekCharacter(const TextSource& source);
+// Passes over the rest of the current record and its line end; nothing when the reader
+// already stands at the start of a record.
+void skipRestOfRecord(TextSource& source);
 
 // Opens the named file in the current directory (created empty when missing). Fails F6412,
 // F6414 to F6417 on the open statement.

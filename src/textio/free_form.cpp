@@ -1,0 +1,160 @@
+#include "textio/free_form.hpp"
+
+#include <cerrno>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+
+#include "failure/run_failure.hpp"
+#include "textio/conversion.hpp"
+#include "textio/record_writer.hpp"
+
+namespace reduz {
+
+namespace {
+
+enum class Separator { Blank, Comma, Slash };
+
+// What one read statement remembers between its targets.
+struct Statement {
+    explicit Statement(TextSource& from) : source(from) {}
+    TextSource& source;
+    std::int64_t pendingRepeat = 0;  // further targets that take the current value again
+    Separator last = Separator::Comma;
+    bool endedByRecordEnd = false;
+    std::string text;  // the current value; empty means null
+};
+
+[[noreturn]] void failRead(const TextSource& source, int number) {
+    failRun(ioFailure(number, StatementKind::Read, source.name));
+}
+
+// A quoted string runs to its closing mark, over records if need be; a doubled mark is one
+// mark of the string.
+void passQuoted(TextSource& source, int mark) {
+    for (;;) {
+        if (nextCharacter(source) != mark) continue;
+        if (peekCharacter(source) != mark) return;
+        nextCharacter(source);
+    }
+}
+
+void passParenthesised(TextSource& source) {
+    while (nextCharacter(source) != ')') {
+    }
+}
+
+void takeRepeatCount(Statement& st) {
+    if (st.pendingRepeat != 0) failRead(st.source, 6503);
+    const Converted<std::int32_t> count = convertInteger(st.text);
+    if (!count.ok()) failRead(st.source, count.failure);
+    if (count.value <= 0) failRead(st.source, 6502);
+    st.pendingRepeat = count.value - 1;
+    st.text.clear();
+}
+
+// Scans one value into st.text and notes what ended it.
+void scanValue(Statement& st) {
+    TextSource& source = st.source;
+    st.text.clear();
+    st.endedByRecordEnd = false;
+    // After an asterisk a separator ends the value at once: the repeated value is null.
+    bool repeatForm = false;
+    for (;;) {
+        const int c = nextCharacter(source);
+        const bool empty = st.text.empty() && !repeatForm;
+        switch (c) {
+            case endOfRecord:
+                if (empty) continue;
+                st.endedByRecordEnd = true;
+                st.last = Separator::Blank;
+                return;
+            case ' ':
+            case '\t':
+                if (empty) continue;
+                st.last = Separator::Blank;
+                return;
+            case ',':
+                // Blanks followed by a comma are one separator.
+                if (empty && st.last == Separator::Blank) {
+                    st.last = Separator::Comma;
+                    continue;
+                }
+                st.last = Separator::Comma;
+                return;
+            case '/':
+                st.last = Separator::Slash;
+                return;
+            case '*':
+                takeRepeatCount(st);
+                repeatForm = true;
+                continue;
+            case '\'':
+            case '"':
+                if (!st.text.empty()) break;
+                passQuoted(source, c);
+                failRead(source, 6504);
+            case '(':
+                if (!st.text.empty()) break;
+                passParenthesised(source);
+                failRead(source, 6504);
+            default:
+                break;
+        }
+        st.text.push_back(static_cast<char>(c));
+    }
+}
+
+void assign(const ReadTarget& target, std::string_view text, const TextSource& source) {
+    if (text.empty()) return;
+    if (std::int32_t* const* integer = std::get_if<std::int32_t*>(&target)) {
+        const Converted<std::int32_t> value = convertInteger(text);
+        if (!value.ok()) failRead(source, value.failure);
+        **integer = value.value;
+    } else {
+        const Converted<double> value = convertReal(text);
+        if (!value.ok()) failRead(source, value.failure);
+        *std::get<double*>(target) = value.value;
+    }
+}
+
+void writeLineEnd(int fd) {
+    const char* bytes = "\r\n";
+    std::size_t length = 2;
+    while (length > 0) {
+        const ssize_t put = ::write(fd, bytes, length);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            return;  // the answer can still be read
+        }
+        bytes += put;
+        length -= static_cast<std::size_t>(put);
+    }
+}
+
+}  // namespace
+
+void readFreeForm(TextSource& source, std::initializer_list<ReadTarget> targets) {
+    // Keyboard and screen of one console: the answer goes on the line below the prompt, and
+    // the prompt's line end is then no longer owed.
+    bool oneConsole = false;
+    if (source.kind == SourceKind::Keyboard) {
+        source.terminal = ::isatty(source.fd) == 1;
+        oneConsole = ::isatty(runStreams().input) == 1 && ::isatty(runStreams().output) == 1;
+        if (oneConsole && consoleWriter().lineEndPending) writeLineEnd(consoleWriter().fd);
+    }
+    Statement st(source);
+    for (const ReadTarget& target : targets) {
+        if (st.last == Separator::Slash && st.pendingRepeat == 0) break;
+        if (st.pendingRepeat != 0) {
+            --st.pendingRepeat;
+        } else {
+            scanValue(st);
+        }
+        assign(target, st.text, source);
+    }
+    if (!st.endedByRecordEnd) skipRestOfRecord(source);
+    if (oneConsole) consoleWriter().lineEndPending = false;
+}
+
+}  // namespace reduz
