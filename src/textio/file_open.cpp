@@ -8,6 +8,12 @@
 
 namespace reduz {
 
+std::string_view connectionName(std::string_view name) {
+    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    return name;
+}
+
 int openFailureNumber(int errnoValue) {
     switch (errnoValue) {
         case ENOENT:

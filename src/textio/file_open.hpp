@@ -17,6 +17,10 @@ struct OpenedFile {
 
 OpenedFile openWithFallbacks(std::string_view name);
 
+// The name a connection goes by in failure reports: the file name without leading and
+// trailing blanks ("  ReduzModel.txt " -> "ReduzModel.txt").
+std::string_view connectionName(std::string_view name);
+
 // The failure number of an open refused with this errno value:
 //   ENOENT -> 6416, EACCES -> 6414, EEXIST -> 6415, EMFILE -> 6417, EINVAL -> 6412
 int openFailureNumber(int errnoValue);

@@ -66,12 +66,6 @@ void bufferBytes(RecordWriter& writer, std::string_view bytes) {
     }
 }
 
-std::string_view trimBlanks(std::string_view name) {
-    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
-    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-    return name;
-}
-
 }  // namespace
 
 RunStreams& runStreams() {
@@ -142,11 +136,11 @@ void writeFreeLine(RecordWriter& writer, std::string_view text) {
 
 void openOutputFile(std::string_view name) {
     const OpenedFile file = openWithFallbacks(name);
-    if (file.fd < 0) failRun(ioFailure(file.failureNumber, StatementKind::Open, trimBlanks(name)));
+    if (file.fd < 0) failRun(ioFailure(file.failureNumber, StatementKind::Open, connectionName(name)));
     report = RecordWriter{};
     report.destination = Destination::ReportFile;
     report.fd = file.fd;
-    report.unitText = std::string(trimBlanks(name));
+    report.unitText = std::string(connectionName(name));
     report.open = true;
     report.writable = file.writable;
     report.cutPending = file.existed;

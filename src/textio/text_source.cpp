@@ -28,12 +28,6 @@ TextSource freshKeyboard() {
 TextSource parameterFile;
 TextSource keyboard = freshKeyboard();
 
-std::string_view trimBlanks(std::string_view name) {
-    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
-    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-    return name;
-}
-
 [[noreturn]] void failRead(const TextSource& source, int number) {
     failRun(ioFailure(number, StatementKind::Read, source.name));
 }
@@ -131,7 +125,7 @@ void skipRestOfRecord(TextSource& source) {
 
 TextSource& openTextFile(std::string_view name) {
     closeTextFilesQuietly();
-    const std::string unit(trimBlanks(name));
+    const std::string unit(connectionName(name));
     const OpenedFile file = openWithFallbacks(name);
     if (file.fd < 0) failRun(ioFailure(file.failureNumber, StatementKind::Open, unit));
     parameterFile = TextSource{};
