@@ -1,6 +1,5 @@
 #include "textio/free_form.hpp"
 
-#include <cerrno>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -118,20 +117,6 @@ void assign(const ReadTarget& target, std::string_view text, const TextSource& s
     }
 }
 
-void writeLineEnd(int fd) {
-    const char* bytes = "\r\n";
-    std::size_t length = 2;
-    while (length > 0) {
-        const ssize_t put = ::write(fd, bytes, length);
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            return;  // the answer can still be read
-        }
-        bytes += put;
-        length -= static_cast<std::size_t>(put);
-    }
-}
-
 }  // namespace
 
 void readFreeForm(TextSource& source, std::initializer_list<ReadTarget> targets) {
@@ -141,7 +126,7 @@ void readFreeForm(TextSource& source, std::initializer_list<ReadTarget> targets)
     if (source.kind == SourceKind::Keyboard) {
         source.terminal = ::isatty(source.fd) == 1;
         oneConsole = ::isatty(runStreams().input) == 1 && ::isatty(runStreams().output) == 1;
-        if (oneConsole && consoleWriter().lineEndPending) writeLineEnd(consoleWriter().fd);
+        if (oneConsole) writeOwedLineEnd();
     }
     Statement st(source);
     for (const ReadTarget& target : targets) {
