@@ -193,3 +193,25 @@ TEST(ReportFile, FullDiskFailsTheBufferWrite) {
 
 }  // namespace
 }  // namespace reduz::testing
+
+namespace reduz::testing {
+namespace {
+
+// Writes to a console that has gone away are ignored; the run still ends with its own status.
+TEST(Run, ClosedOutputsDoNotChangeTheExitStatus) {
+    struct Case {
+        const char* parameters;
+        int status;
+    };
+    const Case cases[] = {{"3 1\n0.25 25\n100\n", 0}, {"3 1\n0.25 25\n", 1}};
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        writeFile(dir.file("PARAMETER.TXT"), c.parameters);
+        RunOptions options;
+        options.outputsClosed = true;
+        EXPECT_EQ(runBinary(dir.path, options).status, c.status) << c.parameters;
+    }
+}
+
+}  // namespace
+}  // namespace reduz::testing

@@ -84,6 +84,10 @@ RunResult runBinary(const std::string& directory, const RunOptions& options) {
         ADD_FAILURE() << "this test needs to run the program as 'nobody' and cannot";
         return result;
     }
+    // CI may start the tests without a standard input: keep the pipes off descriptors 0 to 2.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) < 0) ::open("/dev/null", O_RDWR);
+    }
     int in[2], out[2], err[2];
     if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) {
         ADD_FAILURE() << "pipe failed";
@@ -91,12 +95,19 @@ RunResult runBinary(const std::string& directory, const RunOptions& options) {
     }
     // A child writing to a closed input pipe must not kill the test.
     std::signal(SIGPIPE, SIG_IGN);
+    if (options.outputsClosed) {
+        ::close(out[0]);
+        ::close(err[0]);
+        out[0] = err[0] = -1;
+    }
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(in[0], 0);
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
-        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
+            if (fd > 2) ::close(fd);
+        }
         if (::chdir(directory.c_str()) != 0) ::_exit(126);
         if (options.asUnprivileged) {
             if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(125);

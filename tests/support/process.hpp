@@ -15,6 +15,7 @@ struct RunResult {
 struct RunOptions {
     std::string input;             // bytes on standard input (a pipe, closed after them)
     bool asUnprivileged = false;   // run as the user "nobody" (the test fails if that is impossible)
+    bool outputsClosed = false;    // standard output and error are pipes nobody reads
 };
 
 RunResult runBinary(const std::string& directory, const RunOptions& options = {});
