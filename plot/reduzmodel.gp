@@ -1,0 +1,88 @@
+# Draws a reduzmodel report ("ReduzModel.txt") as a curve of the model value against the lag.
+#
+#   gnuplot -e "report='ReduzModel.txt'; output='model.png'" plot/reduzmodel.gp
+#
+# Variables, given with -e before the script:
+#   report   the report file; several files separated by blanks draw one curve each
+#            (file names must not contain blanks or quote marks)
+#   output   the picture to write; a name ending in ".svg" gives SVG, any other name PNG
+#            (default "ReduzModel.png")
+#   heading  the chart's title when several reports are drawn (default "Transiogram models")
+#   width, height   the picture's size in pixels (default 800 by 500)
+#
+# One report: the title is the model's label, line 2 of the report (with the continuation line
+# of a label that the report wraps). Several reports: each curve is named in the key by the
+# label's first part, up to its colon, and the chart takes the heading as its title.
+#
+# The report's lines end in CR LF and its table follows four or five header lines; both are
+# dealt with here. The table's rows run from lag 0 upwards one by one, so a curve's lag is taken
+# from the row's position: that also holds for lag 1000, whose three-column lag field shows
+# asterisks.
+#
+# Needs a POSIX shell with sed and awk (gnuplot runs them through "<" and system()).
+
+if (!exists("report")) report = "ReduzModel.txt"
+if (!exists("output")) output = "ReduzModel.png"
+if (!exists("heading")) heading = "Transiogram models"
+if (!exists("width")) width = 800
+if (!exists("height")) height = 500
+
+# The table without the header lines and without the CR of each line end.
+rows(f) = sprintf("< sed -e '1,/REDUZ-Model/d' -e 's/\\r$//' '%s'", f)
+
+# Line 2 of the report, and line 3 when it continues the label (the wrapped cross-transiogram
+# label of model 7 ends there); TABs and runs of blanks become one blank.
+label(f) = system(sprintf("awk 'NR == 2 { l = $0 } \
+  NR == 3 && $0 !~ /REDUZ-Model/ && $0 !~ /^[ \\t]*[-.0-9*]/ { sub(/^ /, \"\"); l = l $0 } \
+  END { gsub(/\\r/, \"\", l); gsub(/[ \\t]+/, \" \", l); sub(/^ /, \"\", l); sub(/ $/, \"\", l); print l }' '%s'", f))
+
+# The label's first part, "3-Exponential" of "3-Exponential: sill, range".
+shortLabel(f) = system(sprintf("awk 'NR == 2 { sub(/\\r$/, \"\"); sub(/^ +/, \"\"); sub(/:.*/, \"\"); print; exit }' '%s'", f))
+
+if (strlen(output) > 4 && output[strlen(output) - 3:] eq ".svg") {
+  set terminal svg size width, height font "sans,12" background "white"
+} else {
+  if (strstrt(GPVAL_TERMINALS, "pngcairo") > 0) {
+    set terminal pngcairo size width, height font "sans,10" background "white"
+  } else {
+    set terminal png size width, height
+  }
+}
+set output output
+
+set encoding utf8
+set termoption noenhanced
+set xlabel "lag h"
+set ylabel "model value"
+set grid xtics ytics lc rgb "#c8c8c8" lw 1 dt 3
+set border 3
+set tics nomirror
+set xrange [0:*]
+set autoscale yfix
+set offsets 0, 0, graph 0.05, graph 0.05
+
+# Twelve distinguishable curves: eight colours, then four of them again dashed.
+set linetype 1 lc rgb "#1f77b4" lw 2 dt 1
+set linetype 2 lc rgb "#d62728" lw 2 dt 1
+set linetype 3 lc rgb "#2ca02c" lw 2 dt 1
+set linetype 4 lc rgb "#ff7f0e" lw 2 dt 1
+set linetype 5 lc rgb "#9467bd" lw 2 dt 1
+set linetype 6 lc rgb "#8c564b" lw 2 dt 1
+set linetype 7 lc rgb "#e377c2" lw 2 dt 1
+set linetype 8 lc rgb "#17becf" lw 2 dt 1
+set linetype 9 lc rgb "#1f77b4" lw 2 dt 2
+set linetype 10 lc rgb "#d62728" lw 2 dt 2
+set linetype 11 lc rgb "#2ca02c" lw 2 dt 2
+set linetype 12 lc rgb "#7f7f7f" lw 2 dt 2
+
+count = words(report)
+if (count == 1) {
+  set title label(report)
+  unset key
+  plot rows(report) using 0:2 with lines lt 1 notitle
+} else {
+  set title heading
+  set key outside right top vertical Left reverse samplen 3 spacing 1.1
+  plot for [i = 1:count] rows(word(report, i)) using 0:2 with lines lt i title shortLabel(word(report, i))
+}
+set output
