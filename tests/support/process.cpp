@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
@@ -68,6 +70,32 @@ void pump(int inFd, std::string_view input, int outFd, int errFd, RunResult& res
     if (inFd >= 0) ::close(inFd);
 }
 
+// "nobody" may not reach the build tree (a checkout under a private directory), so it runs a
+// copy of the binary in a directory open to every user, removed when the tests end.
+struct CopiedBinary {
+    std::string directory;
+    std::string path;
+    CopiedBinary() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "reduz-bin-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) return;
+        directory = pattern;
+        path = directory + "/reduzmodel";
+        std::error_code error;
+        std::filesystem::copy_file(REDUZMODEL_BINARY, path, error);
+        ::chmod(directory.c_str(), 0755);
+        ::chmod(path.c_str(), 0755);
+    }
+    ~CopiedBinary() {
+        std::error_code ignored;
+        if (!directory.empty()) std::filesystem::remove_all(directory, ignored);
+    }
+};
+
+const std::string& unprivilegedBinary() {
+    static const CopiedBinary copy;
+    return copy.path;
+}
+
 }  // namespace
 
 bool canDropPrivileges() {
@@ -88,6 +116,7 @@ RunResult runBinary(const std::string& directory, const RunOptions& options) {
     for (int fd = 0; fd <= 2; ++fd) {
         if (::fcntl(fd, F_GETFD) < 0) ::open("/dev/null", O_RDWR);
     }
+    const std::string binary = options.asUnprivileged ? unprivilegedBinary() : REDUZMODEL_BINARY;
     int in[2], out[2], err[2];
     if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) {
         ADD_FAILURE() << "pipe failed";
@@ -112,7 +141,7 @@ RunResult runBinary(const std::string& directory, const RunOptions& options) {
         if (options.asUnprivileged) {
             if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(125);
         }
-        ::execl(REDUZMODEL_BINARY, "reduzmodel", static_cast<char*>(nullptr));
+        ::execl(binary.c_str(), "reduzmodel", static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(in[0]);
