@@ -53,15 +53,37 @@ Real normalized(double value, std::int64_t exponent) {
     return result;
 }
 
+// The quick roads below test bits rather than compare doubles: a zero, of either sign, is a
+// value whose bits other than the sign are all clear.
+bool isZeroBits(std::uint64_t bits) { return (bits << 1) == 0; }
+
+// A biased exponent field of a normal double, 1 to 2046.
+bool isNormalField(std::uint64_t field) { return field - 1 < 2046; }
+
+// An exponent of a normal double's Real, -1021 to 1024.
+bool isDoubleExponent(std::int64_t exponent) {
+    return static_cast<std::uint64_t>(exponent - doubleMinExponent) <=
+           static_cast<std::uint64_t>(doubleMaxExponent - doubleMinExponent);
+}
+
+// Nonzero, and a normal double as it stands.
+bool isNormalDouble(Real x) { return !isZeroBits(bitsOf(x.significand)) && isDoubleExponent(x.exponent); }
+
+// The double of a Real that isNormalDouble: the significand's exponent field (that of
+// [0.5, 1)) moved by the exponent.
+double toNormalDouble(Real x) {
+    return std::bit_cast<double>(bitsOf(x.significand) + (static_cast<std::uint64_t>(x.exponent) << mantissaBits));
+}
+
 }  // namespace
 
 Real::Real(double value) {
-    const int field = fieldOf(value);
-    if (field != 0 && field != 0x7FF) {
-        significand = withHalfExponent(value);
-        exponent = field - static_cast<std::int64_t>(halfBias);
-        return;
-    }
+    const std::uint64_t bits = bitsOf(value);
+    const std::uint64_t field = (bits & exponentMask) >> mantissaBits;
+    significand = withHalfExponent(value);
+    exponent = static_cast<std::int64_t>(field) - static_cast<std::int64_t>(halfBias);
+    if (isNormalField(field)) return;
+    exponent = 0;
     if (value == 0.0) {
         significand = value;  // keeps the sign of the zero
         return;
@@ -74,7 +96,10 @@ Real::Real(double value) {
     exponent = fieldOf(scaled) - static_cast<std::int64_t>(halfBias) - 64;
 }
 
-Real operator+(Real x, Real y) {
+namespace {
+
+// The sum by its significands, whatever the exponents: the general road of operator+.
+[[gnu::noinline]] Real sumOf(Real x, Real y) {
     if (y.significand == 0.0) {
         // Two zeros add as doubles do (-0 + -0 is -0, otherwise +0).
         if (x.significand == 0.0) return Real(x.significand + y.significand);
@@ -95,6 +120,24 @@ Real operator+(Real x, Real y) {
     const double sum = x.significand + y.significand * powerOfTwo(-gap);
     if (sum == 0.0) return Real();
     return normalized(sum, x.exponent);
+}
+
+}  // namespace
+
+Real operator+(Real x, Real y) {
+    // Two normal doubles whose sum is one: the addition of the doubles is the one rounding of
+    // the exact sum, as in sumOf. Sums that leave the normal range (zero among them) go the
+    // general road.
+    if (isNormalDouble(x) && isNormalDouble(y)) {
+        const double sum = toNormalDouble(x) + toNormalDouble(y);
+        const std::uint64_t field = (bitsOf(sum) & exponentMask) >> mantissaBits;
+        if (isNormalField(field)) {
+            x.significand = withHalfExponent(sum);
+            x.exponent = static_cast<std::int64_t>(field) - static_cast<std::int64_t>(halfBias);
+            return x;
+        }
+    }
+    return sumOf(x, y);
 }
 
 Real operator-(Real x, Real y) { return x + -y; }
@@ -128,6 +171,7 @@ bool operator>=(Real x, Real y) {
 }
 
 double assign(Real x) {
+    if (isNormalDouble(x)) return toNormalDouble(x);
     if (x.significand == 0.0) return x.significand;
     if (x.exponent >= doubleMinExponent) {
         if (x.exponent > doubleMaxExponent) failArithmetic(ArithmeticEvent::Overflow);
