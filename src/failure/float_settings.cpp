@@ -7,6 +7,16 @@
 
 namespace reduz {
 
+namespace {
+
+// The number and word of each failure, in the order of its enumeration.
+struct Report {
+    int number;
+    const char* word;
+};
+
+}  // namespace
+
 void setUpFloatSettings() {
     // Doubles carry 53 bits on every processor this builds for; only the rounding direction
     // is a setting.
@@ -14,45 +24,15 @@ void setUpFloatSettings() {
 }
 
 void failArithmetic(ArithmeticEvent event) {
-    int number = 6101;
-    const char* word = "invalid";
-    switch (event) {
-        case ArithmeticEvent::Invalid: break;
-        case ArithmeticEvent::DivideByZero:
-            number = 6103;
-            word = "divide by zero";
-            break;
-        case ArithmeticEvent::Overflow:
-            number = 6104;
-            word = "overflow";
-            break;
-    }
-    failRun(numericFailure(number, std::string("floating-point error: ") + word));
+    static constexpr Report reports[] = {{6101, "invalid"}, {6103, "divide by zero"}, {6104, "overflow"}};
+    const Report& report = reports[static_cast<int>(event)];
+    failRun(numericFailure(report.number, std::string("floating-point error: ") + report.word));
 }
 
 void failMathFunction(std::string_view label, MathErrorType type) {
-    int number = 6201;
-    const char* word = "DOMAIN";
-    switch (type) {
-        case MathErrorType::Domain: break;
-        case MathErrorType::Sing:
-            number = 6202;
-            word = "SING";
-            break;
-        case MathErrorType::Overflow:
-            number = 6203;
-            word = "OVERFLOW";
-            break;
-        case MathErrorType::Tloss:
-            number = 6205;
-            word = "TLOSS";
-            break;
-    }
-    std::string message(label);
-    message += ": ";
-    message += word;
-    message += " error";
-    failRun(numericFailure(number, message));
+    static constexpr Report reports[] = {{6201, "DOMAIN"}, {6202, "SING"}, {6203, "OVERFLOW"}, {6205, "TLOSS"}};
+    const Report& report = reports[static_cast<int>(type)];
+    failRun(numericFailure(report.number, std::string(label) + ": " + report.word + " error"));
 }
 
 }  // namespace reduz

@@ -24,10 +24,6 @@ struct Statement {
     std::string text;  // the current value; empty means null
 };
 
-[[noreturn]] void failRead(const TextSource& source, int number) {
-    failRun(ioFailure(number, StatementKind::Read, source.name));
-}
-
 // A quoted string runs to its closing mark, over records if need be; a doubled mark is one
 // mark of the string.
 void passQuoted(TextSource& source, int mark) {
@@ -122,12 +118,9 @@ void assign(const ReadTarget& target, std::string_view text, const TextSource& s
 void readFreeForm(TextSource& source, std::initializer_list<ReadTarget> targets) {
     // Keyboard and screen of one console: the answer goes on the line below the prompt, and
     // the prompt's line end is then no longer owed.
-    bool oneConsole = false;
-    if (source.kind == SourceKind::Keyboard) {
-        source.terminal = ::isatty(source.fd) == 1;
-        oneConsole = ::isatty(runStreams().input) == 1 && ::isatty(runStreams().output) == 1;
-        if (oneConsole) writeOwedLineEnd();
-    }
+    const bool oneConsole =
+        source.kind == SourceKind::Keyboard && source.terminal && ::isatty(runStreams().output) == 1;
+    if (oneConsole) writeOwedLineEnd();
     Statement st(source);
     for (const ReadTarget& target : targets) {
         if (st.last == Separator::Slash && st.pendingRepeat == 0) break;

@@ -28,10 +28,6 @@ TextSource freshKeyboard() {
 TextSource parameterFile;
 TextSource keyboard = freshKeyboard();
 
-[[noreturn]] void failRead(const TextSource& source, int number) {
-    failRun(ioFailure(number, StatementKind::Read, source.name));
-}
-
 // Fills the block with the next bytes; false at the end of the input.
 bool refill(TextSource& source) {
     if (source.endOfInput) return false;
@@ -96,6 +92,10 @@ bool loadRecord(TextSource& source) {
 }
 
 }  // namespace
+
+void failRead(const TextSource& source, int number) {
+    failRun(ioFailure(number, StatementKind::Read, source.name));
+}
 
 int nextCharacter(TextSource& source) {
     if (!source.midRecord) {

@@ -17,7 +17,7 @@ struct TextSource {
     std::string name;  // unit text of failure reports: the file name, or "CON"
     int fd = -1;
     bool open = false;
-    bool terminal = false;  // keyboard at a terminal: line by line, 130 characters at most
+    bool terminal = false;  // keyboard on a terminal: line by line, 130 characters at most
     std::array<unsigned char, 4096> block{};
     std::size_t blockLength = 0;
     std::size_t blockPosition = 0;
@@ -26,6 +26,10 @@ struct TextSource {
     std::string record;      // useful text of the current record (up to its CR or LF)
     std::size_t recordPosition = 0;
 };
+
+// Ends the run with a READ failure on this source: failRead(keyboardSource(), 6501) ->
+// "run-time error F6501: READ(CON)".
+[[noreturn]] void failRead(const TextSource& source, int number);
 
 // Character-level reading for the free-form reader.
 inline constexpr int endOfRecord = -1;
