@@ -16,6 +16,7 @@
 #include "failure/float_settings.hpp"
 #include "models/lag_table.hpp"
 #include "textio/fields.hpp"
+#include "textio/console.hpp"
 #include "textio/record_writer.hpp"
 
 namespace {

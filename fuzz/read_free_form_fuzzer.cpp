@@ -13,7 +13,7 @@
 
 #include "failure/run_failure.hpp"
 #include "textio/free_form.hpp"
-#include "textio/record_writer.hpp"
+#include "textio/console.hpp"
 #include "textio/text_source.hpp"
 
 namespace {
@@ -62,9 +62,9 @@ bool isReadFailure(int number) {
 }
 
 void checkFailure(const reduz::RunFailure& failure, const std::string& unit) {
-    if (failure.letter != 'F' || failure.statement != reduz::StatementKind::Read || failure.unitText != unit ||
+    if (failure.letter() != 'F' || failure.statement != reduz::StatementKind::Read || failure.unitText != unit ||
         !isReadFailure(failure.number)) {
-        std::fprintf(stderr, "unexpected failure %c%d on %s\n", failure.letter, failure.number,
+        std::fprintf(stderr, "unexpected failure %c%d on %s\n", failure.letter(), failure.number,
                      failure.unitText.c_str());
         std::abort();
     }
@@ -85,7 +85,7 @@ void readAsParameterFile() {
     } catch (const reduz::RunFailure& failure) {
         checkFailure(failure, inputPath);
     }
-    reduz::closeTextFilesQuietly();
+    reduz::closeTextFileQuietly();
 }
 
 void readAsKeyboard(int count) {
@@ -93,7 +93,7 @@ void readAsKeyboard(int count) {
     if (fd < 0) std::abort();
     reduz::runStreams().input = fd;
     reduz::resetKeyboardSource();
-    reduz::consoleWriter().lineEndPending = true;
+    reduz::setLineEndPending(true);
     double a = 1.0, b = 1.0, c = 1.0;
     try {
         reduz::TextSource& keyboard = reduz::keyboardSource();

@@ -26,7 +26,7 @@
 
 #include "driver/run.hpp"
 #include "models/model_parameters.hpp"
-#include "textio/record_writer.hpp"
+#include "textio/console.hpp"
 
 namespace {
 

@@ -1,10 +1,12 @@
 #include "driver/run.hpp"
 
-#include "failure/end_run.hpp"
+#include <array>
+
 #include "failure/float_settings.hpp"
 #include "failure/run_failure.hpp"
+#include "models/catalogue.hpp"
 #include "models/lag_table.hpp"
-#include "models/real.hpp"
+#include "textio/console.hpp"
 #include "textio/free_form.hpp"
 #include "textio/record_writer.hpp"
 #include "textio/report.hpp"
@@ -26,52 +28,41 @@ void readParameterFile(ModelParameters& p) {
     readFreeForm(file, {&p.sill, &p.range});
     readFreeForm(file, {&p.maxLag});
     // The table holds lags 0 to 1000; a larger maxLag is refused before anything is asked.
-    if (p.maxLag > maxTableLag) {
-        RunFailure failure = ioFailure(6100, StatementKind::Read, file.name);
-        failure.message = "maxLag above 1000, the largest lag the table holds";
-        failRun(failure);
-    }
+    if (p.maxLag > maxTableLag) failRun(ioFailure(IoFailure::MaxLagBeyondTable, StatementKind::Read, file.name));
     closeTextFile(file);
 }
 
-// The extra parameters of models 7 to 12, asked whatever the kind.
+// The extra parameters of models 7 to 12, asked whatever the kind: their defaults, the prompt,
+// then one read of the answer.
 void askModelParameters(ModelParameters& p) {
-    RecordWriter& console = consoleWriter();
-    TextSource& keyboard = keyboardSource();
-    if (p.model == 7) {
-        // 0.95 as a single-precision value, widened.
-        p.D = assign(Real(p.sill) * 0.949999988079071);
-        writeFreeLine(console, "Input D (half wave length):");
-        readFreeForm(keyboard, {&p.D});
+    const Question* question = questionOf(p.model);
+    if (question == nullptr) return;
+    std::array<ReadTarget, 3> targets{};
+    for (std::size_t i = 0; i < question->count; ++i) {
+        const Asked& asked = question->asked[i];
+        p.*asked.parameter = defaultOf(asked, p);
+        targets[i] = &(p.*asked.parameter);
     }
-    if (p.model == 8) {
-        p.C = 1.0;
-        p.W = 1.0;
-        writeFreeLine(console, "Input C (SLOPE) AND W (POWER):");
-        readFreeForm(keyboard, {&p.C, &p.W});
-    }
-    if (p.model == 9 || p.model == 10 || p.model == 11) {
-        p.ALFA = 2.0;
-        p.BETA = 1.0;
-        p.W = 1.0;
-        writeFreeLine(console, "INPUT ALFA, BETA & WEIGHT FOR GAMMA-BASED MODELS:");
-        readFreeForm(keyboard, {&p.ALFA, &p.BETA, &p.W});
-    }
-    if (p.model == 12) {
-        p.ALFA = 2.0;
-        p.BETA = 1.0;
-        writeFreeLine(console, "INPUT ALFA & BETA FOR TESTING GAMMA DISTRIBUTION:");
-        readFreeForm(keyboard, {&p.ALFA, &p.BETA});
-    }
+    writeFreeLine(consoleWriter(), question->prompt);
+    readFreeForm(keyboardSource(), std::span<const ReadTarget>(targets.data(), question->count));
 }
 
-[[noreturn]] void runSequence() {
+void runSequence() {
     readParameterFile(parameters);
     askModelParameters(parameters);
     computeLagTable(parameters, lagTable);
     writeReport(parameters, lagTable);
     writeFreeLine(consoleWriter(), "Finish");
     stopRun();
+}
+
+// Whatever is still open is let go: the parameter file, the report file with its buffered
+// records, and the console's owed line end.
+int endRun(int status) {
+    closeTextFileQuietly();
+    closeOutputFileQuietly();
+    writeOwedLineEnd();
+    return status;
 }
 
 }  // namespace
@@ -85,16 +76,13 @@ int runProgram() {
     parameters = ModelParameters{};
     lagTable = LagTable{};
     try {
-        try {
-            setUpFloatSettings();
-            runSequence();
-        } catch (const RunFailure& failure) {
-            writeErrorReport(failureReport(failure));
-            endRun(1);
-        }
-    } catch (const RunEnded& ended) {
-        return ended.status;
+        setUpFloatSettings();
+        runSequence();
+    } catch (const RunFailure& failure) {
+        writeErrorReport(failureReport(failure));
+        return endRun(1);
     }
+    return endRun(0);
 }
 
 }  // namespace reduz

@@ -3,6 +3,8 @@
 
 #include <string_view>
 
+#include "failure/run_failure.hpp"
+
 namespace reduz {
 
 // Rounding to nearest even and 53-bit results, for the whole run. The formulas' arithmetic
@@ -10,12 +12,8 @@ namespace reduz {
 // the few plain double operations of the program (conversions, library functions) assume.
 void setUpFloatSettings();
 
-enum class ArithmeticEvent { Invalid, DivideByZero, Overflow };
-
-// M6101 "floating-point error: invalid", M6103 "... divide by zero", M6104 "... overflow".
+// failArithmetic(ArithmeticEvent::Invalid) -> M6101 "floating-point error: invalid".
 [[noreturn]] void failArithmetic(ArithmeticEvent event);
-
-enum class MathErrorType { Domain, Sing, Overflow, Tloss };
 
 // failMathFunction("**", MathErrorType::Sing) -> M6202 "**: SING error".
 [[noreturn]] void failMathFunction(std::string_view label, MathErrorType type);

@@ -1,6 +1,6 @@
 #include "models/gamma.hpp"
 
-#include "models/real.hpp"
+#include "models/math_functions.hpp"
 
 namespace reduz {
 

@@ -1,20 +1,27 @@
 #pragma once
-// The model catalogue: one transiogram formula per kind and model, evaluated at lags 0..maxLag.
+// The lag loop: a shape of the catalogue evaluated at whole lags, with the run's failure rules.
 
-#include <string_view>
+#include <cstdint>
+#include <span>
 
+#include "models/catalogue.hpp"
 #include "models/model_parameters.hpp"
 
 namespace reduz {
 
-// Fills slots 0..maxLag (none for a negative maxLag; the caller keeps maxLag <= maxTableLag).
-// Kind 1 with models 1-8 and kind 2 with models 1-12 have formulas; everything else stores 0.
+// Fills slots 0..maxLag from the catalogue (none for a negative maxLag); a kind and model the
+// catalogue does not hold give 0 at every lag. The driver keeps maxLag <= maxTableLag.
 void computeLagTable(const ModelParameters& parameters, LagTable& table);
 
-// The model's value at lag h, as computeLagTable stores it.
-double modelValue(const ModelParameters& parameters, double h);
+// The shape with these parameters at the lags firstLag, firstLag + 1, ... into values, one a
+// slot. A formula that cannot be evaluated ends through failRun at the first lag where it
+// fails; GAMMA(ALFA) and BETA ^ ALFA are taken once, before the first lag, so a failure of
+// theirs comes first. The parameters it reads must be finite, as the reader makes them.
+//   evaluateShape(*findShape(1, 3), {sill 0.25, range 25}, 0, v[3]) -> .9151..., .8399... at lags 1, 2
+void evaluateShape(const Shape& shape, const ModelParameters& parameters, std::int32_t firstLag,
+                   std::span<double> values);
 
-// True when kind and model name a shape of the catalogue.
-bool inCatalogue(const ModelParameters& parameters);
+// The same at one lag h.
+double shapeValue(const Shape& shape, const ModelParameters& parameters, double h);
 
 }  // namespace reduz

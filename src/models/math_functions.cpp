@@ -7,52 +7,34 @@
 #include <string_view>
 
 #include "failure/float_settings.hpp"
-#include "models/real.hpp"
+#include "models/ieee_double.hpp"
+#include "models/math_functions.hpp"
 
 namespace reduz {
 
 namespace {
 
-// Exponents (significand in [0.5, 1)) of the normal 64-bit values.
-constexpr std::int64_t doubleMaxExponent = 1024;
-constexpr std::int64_t doubleMinExponent = -1021;
-
 // The largest argument whose exponential is finite; ln(largest double) lies just above it.
 constexpr double expLimit = 0x1.62e42fefa39efp+9;  // 709.782712893384
 
-bool isZero(Real x) { return x.significand == 0.0; }
-bool isNegative(Real x) { return x.significand < 0.0; }
-bool inDoubleRange(Real x) {
-    return x.exponent >= doubleMinExponent && x.exponent <= doubleMaxExponent;
-}
-// Nonzero with a magnitude below the smallest normal double.
-bool isTiny(Real x) { return !isZero(x) && x.exponent < doubleMinExponent; }
-// A magnitude of 2^1024 or more.
-bool isHuge(Real x) { return x.exponent > doubleMaxExponent; }
-
-Real absolute(Real x) {
-    x.significand = std::fabs(x.significand);
-    return x;
-}
-
 bool isWhole(Real y) {
-    if (isZero(y)) return true;
-    if (y.exponent <= 0) return false;  // 0 < |y| < 1
-    if (y.exponent >= 53) return true;  // every bit is above the units place
+    if (y.isZero()) return true;
+    if (y.exponent() <= 0) return false;  // 0 < |y| < 1
+    if (y.exponent() >= 53) return true;  // every bit is above the units place
     const double value = assign(y);
     return std::trunc(value) == value;
 }
 
 // Whole y only.
 bool isOdd(Real y) {
-    if (isZero(y) || y.exponent > 53) return false;  // 2^53 and above are even
+    if (y.isZero() || y.exponent() > 53) return false;  // 2^53 and above are even
     return std::fmod(assign(y), 2.0) != 0.0;
 }
 
 // The result of a function, brought to the 64-bit range: rounds once to a subnormal or zero
 // below it, and is the function's overflow above it.
 Real functionResult(Real value, std::string_view label) {
-    if (isHuge(value)) failMathFunction(label, MathErrorType::Overflow);
+    if (value.isHuge()) failMathFunction(label, MathErrorType::Overflow);
     return Real(assign(value));
 }
 
@@ -127,8 +109,8 @@ Wide wideExp(Wide r) {
 
 // ln x for x > 0 of any exponent.
 Wide wideLog(Real x) {
-    double m = x.significand;
-    std::int64_t k = x.exponent;
+    double m = x.significand();
+    std::int64_t k = x.exponent();
     if (m < 0x1.6a09e667f3bcdp-1) {  // sqrt(1/2): keeps ln m small, so nothing cancels
         m *= 2.0;
         --k;
@@ -138,12 +120,11 @@ Wide wideLog(Real x) {
 
 // w * 2^n for w = e^r (about 0.7 to 1.42), rounded once to the 64-bit range; a power's result.
 Real scaledResult(Wide w, int n) {
-    Real value(w.hi);
-    value.exponent += n;
-    if (value.exponent >= doubleMinExponent || isHuge(value)) return functionResult(value, "**");
+    const Real value = scaledByPowerOfTwo(Real(w.hi), n);
+    if (value.exponent() >= ieee::smallestNormalExponent || value.isHuge()) return functionResult(value, "**");
     // Subnormal: round the whole double-double, not its 53-bit head, to the grid of 2^-1074.
-    const double units = std::ldexp(w.hi, n + 1074);
-    const double below = std::ldexp(w.lo, n + 1074);
+    const double units = std::ldexp(w.hi, n - ieee::subnormalUnitExponent);
+    const double below = std::ldexp(w.lo, n - ieee::subnormalUnitExponent);
     double count = std::nearbyint(units);  // ties to even
     const double fraction = units - count;   // exact; the tail can only settle a tie
     if (fraction == 0.5 && below > 0.0) count += 1.0;
@@ -156,7 +137,7 @@ Real powerBeyondRange(Real x, double y) {
     if (y == 1.0) return functionResult(x, "**");
     if (y == -1.0) return functionResult(Real(1.0) / x, "**");  // x is nonzero: cannot fail
     // Here |ln x| > 708, so for |y| > 2 the result is far outside the 64-bit range.
-    const bool grows = (y > 0.0) == (x.exponent > 0);
+    const bool grows = (y > 0.0) == (x.exponent() > 0);
     if (std::fabs(y) > 2.0) {
         if (grows) failMathFunction("**", MathErrorType::Overflow);
         return Real(0.0);
@@ -172,9 +153,9 @@ Real powerBeyondRange(Real x, double y) {
 }  // namespace
 
 Real exp(Real x) {
-    if (isZero(x) || isTiny(x)) return Real(1.0);  // e^x rounds to 1 for |x| < 2^-1022
-    if (x.exponent > 10) {  // |x| >= 1024
-        if (isNegative(x)) return Real(0.0);
+    if (x.isZero() || x.isTiny()) return Real(1.0);  // e^x rounds to 1 for |x| < 2^-1022
+    if (x.exponent() > 10) {  // |x| >= 1024
+        if (x.isNegative()) return Real(0.0);
         failMathFunction("exp", MathErrorType::Overflow);
     }
     const double argument = assign(x);
@@ -183,43 +164,43 @@ Real exp(Real x) {
 }
 
 Real log(Real x) {
-    if (isZero(x)) failMathFunction("log", MathErrorType::Sing);
-    if (isNegative(x)) failMathFunction("log", MathErrorType::Domain);
-    if (inDoubleRange(x)) return Real(std::log(assign(x)));
+    if (x.isZero()) failMathFunction("log", MathErrorType::Sing);
+    if (x.isNegative()) failMathFunction("log", MathErrorType::Domain);
+    if (x.inDoubleRange()) return Real(std::log(assign(x)));
     return Real(wideLog(x).hi);
 }
 
 Real cos(Real x) {
     // From 2^63 on, whole numbers are 2^10 apart or more and no digit of the cosine is left.
-    if (x.exponent > 63) failMathFunction("cos", MathErrorType::Tloss);
-    if (isZero(x) || isTiny(x)) return Real(1.0);
+    if (x.exponent() > 63) failMathFunction("cos", MathErrorType::Tloss);
+    if (x.isZero() || x.isTiny()) return Real(1.0);
     return Real(std::cos(assign(x)));
 }
 
 Real power(Real x, Real y) {
-    if (isZero(y)) return Real(1.0);
-    if (isZero(x)) {
-        if (isNegative(y)) failMathFunction("**", MathErrorType::Sing);
-        const bool negative = std::signbit(x.significand) && isWhole(y) && isOdd(y);
+    if (y.isZero()) return Real(1.0);
+    if (x.isZero()) {
+        if (y.isNegative()) failMathFunction("**", MathErrorType::Sing);
+        const bool negative = std::signbit(x.significand()) && isWhole(y) && isOdd(y);
         return Real(negative ? -0.0 : 0.0);
     }
     const bool whole = isWhole(y);
-    if (isNegative(x) && !whole) failMathFunction("**", MathErrorType::Domain);
-    if (isTiny(y)) return Real(1.0);  // |y ln x| < 2^-1008
-    if (isHuge(y)) {  // a whole, even exponent
-        const Real size = absolute(x);
+    if (x.isNegative() && !whole) failMathFunction("**", MathErrorType::Domain);
+    if (y.isTiny()) return Real(1.0);  // |y ln x| < 2^-1008
+    if (y.isHuge()) {  // a whole, even exponent
+        const Real size = abs(x);
         if (size >= 1.0 && Real(1.0) >= size) return Real(1.0);
-        if ((size >= 1.0) == !isNegative(y)) failMathFunction("**", MathErrorType::Overflow);
+        if ((size >= 1.0) == !y.isNegative()) failMathFunction("**", MathErrorType::Overflow);
         return Real(0.0);
     }
     const double exponent = assign(y);
-    if (inDoubleRange(x)) {
+    if (x.inDoubleRange()) {
         const double result = std::pow(assign(x), exponent);
         if (std::isinf(result)) failMathFunction("**", MathErrorType::Overflow);
         return Real(result);
     }
-    const Real result = powerBeyondRange(absolute(x), exponent);
-    return isNegative(x) && isOdd(y) ? -result : result;
+    const Real result = powerBeyondRange(abs(x), exponent);
+    return x.isNegative() && isOdd(y) ? -result : result;
 }
 
 }  // namespace reduz

@@ -8,41 +8,57 @@
 //   Real(0.0) / Real(0.0)                          -> M6101 invalid
 //   Real(1.0) / Real(0.0)                          -> M6103 divide by zero
 // A value comes back to the 64-bit range only at assign() (the end of a formula, or a stored
-// intermediate) and as the result of exp, log, cos and power.
+// intermediate) and as the result of exp, log, cos and power (models/math_functions.hpp).
 
 #include <cstdint>
 
 namespace reduz {
 
-struct Real {
-    // value = significand * 2^exponent; significand is 0 (of either sign) or has a magnitude
-    // in [0.5, 1). Infinities and NaNs never occur: the operation that would make one fails.
-    double significand = 0.0;
-    std::int64_t exponent = 0;
-
+class Real {
+public:
     Real() = default;
     Real(double value);  // exact; implicit so that constants mix with Reals in a formula
+
+    // value = significand * 2^exponent; the significand is 0 (of either sign) or has a
+    // magnitude in [0.5, 1). Infinities and NaNs never occur: the operation that would make
+    // one fails.
+    double significand() const { return significand_; }
+    std::int64_t exponent() const { return exponent_; }
+
+    bool isZero() const { return significand_ == 0.0; }  // of either sign
+    bool isNegative() const { return significand_ < 0.0; }
+    // Nonzero with a magnitude below the smallest normal double.
+    bool isTiny() const;
+    // A magnitude of 2^1024 or more: beyond every double.
+    bool isHuge() const;
+    // An exponent a normal double can have (a zero has exponent 0).
+    bool inDoubleRange() const;
+
+    friend Real operator+(Real x, Real y);
+    friend Real operator*(Real x, Real y);
+    friend Real operator/(Real x, Real y);
+    friend Real operator-(Real x);
+    friend bool operator>=(Real x, Real y);
+    friend Real abs(Real x);
+    // x * 2^n, exactly: the exponent moves, the significand stays.
+    friend Real scaledByPowerOfTwo(Real x, std::int64_t n);
+    friend double assign(Real x);
+
+private:
+    Real(double significand, std::int64_t exponent);
+    static Real normalized(double value, std::int64_t exponent);
+    // The general road of operator+, whatever the exponents; kept out of line so that the
+    // quick road inlines.
+    [[gnu::noinline]] static Real sumOf(Real x, Real y);
+
+    double significand_ = 0.0;
+    std::int64_t exponent_ = 0;
 };
 
-Real operator+(Real x, Real y);
 Real operator-(Real x, Real y);
-Real operator*(Real x, Real y);
-Real operator/(Real x, Real y);
-Real operator-(Real x);
-bool operator>=(Real x, Real y);
 
 // Brings a value to the 64-bit range, as a store to a 64-bit variable does: rounds once to
 // a subnormal or zero below the normal range, fails with M6104 above the largest double.
 double assign(Real x);
-
-// The mathematical functions: each judges the exact argument (extended range included) and
-// either returns a 64-bit result or fails through failMathFunction.
-//   power(0, 0) -> 1      power(-2, 3) -> -8     power(-2, 2.5) -> M6201 "**: DOMAIN error"
-//   power(0, -1) -> M6202 "**: SING error"       exp(710) -> M6203 "exp: OVERFLOW error"
-//   exp(-800) -> 0        log(0) -> M6202        log(-1) -> M6201      cos(2^63) -> M6205
-Real exp(Real x);
-Real log(Real x);
-Real cos(Real x);
-Real power(Real x, Real y);
 
 }  // namespace reduz

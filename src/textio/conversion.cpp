@@ -34,7 +34,7 @@ std::int64_t saturate(std::int64_t value) {
 }  // namespace
 
 Converted<std::int32_t> convertInteger(std::string_view text) {
-    if (text == "-2147483648") return {INT32_MIN, 0};
+    if (text == "-2147483648") return {INT32_MIN, {}};
     std::size_t i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
@@ -49,9 +49,9 @@ Converted<std::int32_t> convertInteger(std::string_view text) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c == ctrlZ) break;
         if (c == '#') {
-            if (based) return {0, 6302};
+            if (based) return {0, IoFailure::SecondHash};
             base = magnitude == 0 ? 16 : magnitude;
-            if (base < 2 || base > 36) return {0, 6303};
+            if (base < 2 || base > 36) return {0, IoFailure::InvalidBase};
             based = true;
             magnitude = 0;
             // Other bases reach the full 32-bit pattern; decimal keeps the signed limit.
@@ -59,16 +59,16 @@ Converted<std::int32_t> convertInteger(std::string_view text) {
             continue;
         }
         const unsigned digit = digitValue(c);
-        if (digit >= base) return {0, 6101};
-        if (magnitude > (limit - digit) / base) return {0, 6100};
+        if (digit >= base) return {0, IoFailure::InvalidInteger};
+        if (magnitude > (limit - digit) / base) return {0, IoFailure::IntegerOverflow};
         magnitude = magnitude * base + digit;
     }
     const std::uint32_t pattern = negative ? 0u - magnitude : magnitude;
-    return {static_cast<std::int32_t>(pattern), 0};
+    return {static_cast<std::int32_t>(pattern), {}};
 }
 
 Converted<double> convertReal(std::string_view text) {
-    const Converted<double> invalid{0.0, 6103};
+    const Converted<double> invalid{0.0, IoFailure::InvalidReal};
     std::size_t i = 0;
     const std::size_t n = text.size();
     bool negative = false;
@@ -115,24 +115,24 @@ Converted<double> convertReal(std::string_view text) {
         }
         if (exponentNegative) exponent = -exponent;
     }
-    if (digits.empty()) return {negative ? -0.0 : 0.0, 0};
+    if (digits.empty()) return {negative ? -0.0 : 0.0, {}};
 
     // value = 0.DIGITS * 10^order
     const std::int64_t order =
         saturate(saturate(scale + exponent) + static_cast<std::int64_t>(digits.size()));
-    if (order > 310) return {0.0, 6102};
-    if (order < -330) return {negative ? -0.0 : 0.0, 0};
+    if (order > 310) return {0.0, IoFailure::RealTooLarge};
+    if (order < -330) return {negative ? -0.0 : 0.0, {}};
     std::string normal = "0." + digits + "e" + std::to_string(order);
     double magnitude = 0.0;
     const auto [end, error] =
         std::from_chars(normal.data(), normal.data() + normal.size(), magnitude, std::chars_format::general);
     if (error == std::errc::result_out_of_range) {
-        if (order > 0) return {0.0, 6102};
+        if (order > 0) return {0.0, IoFailure::RealTooLarge};
         magnitude = 0.0;  // below half the smallest subnormal
     } else if (error != std::errc() || end != normal.data() + normal.size() || !std::isfinite(magnitude)) {
-        return {0.0, 6102};
+        return {0.0, IoFailure::RealTooLarge};
     }
-    return {negative ? -magnitude : magnitude, 0};
+    return {negative ? -magnitude : magnitude, {}};
 }
 
 }  // namespace reduz

@@ -9,24 +9,27 @@
 //   convertReal("1E-400")         -> 0.0         convertReal("inf")      -> failure 6103
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
+
+#include "failure/run_failure.hpp"
 
 namespace reduz {
 
 template <typename T>
 struct Converted {
     T value{};
-    int failure = 0;  // 0 when the text gave a value
-    bool ok() const { return failure == 0; }
+    std::optional<IoFailure> failure;  // empty when the text gave a value
+    bool ok() const { return !failure; }
 };
 
 // 32-bit integers and repeat counts: optional sign, decimal digits, or base#digits
 // (bases 2 to 36, base 16 when no base or only zeros is given). A Ctrl-Z byte ends the number.
-//   6100 out of range, 6101 a character that cannot belong, 6302 second '#', 6303 bad base.
+//   F6100 out of range, F6101 a character that cannot belong, F6302 second '#', F6303 bad base.
 Converted<std::int32_t> convertInteger(std::string_view text);
 
 // 64-bit reals: [sign] mantissa [exponent], rounded to the nearest double.
-//   6102 beyond the largest double, 6103 not one complete number.
+//   F6102 beyond the largest double, F6103 not one complete number.
 Converted<double> convertReal(std::string_view text);
 
 }  // namespace reduz

@@ -2,22 +2,20 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
+#include <cassert>
 #include <charconv>
 #include <cstddef>
-#include <stdexcept>
 #include <string_view>
 #include <system_error>
 #include <utility>
 
+#include "models/ieee_double.hpp"
+
 namespace reduz {
 
-namespace {
+using namespace ieee;
 
-constexpr std::uint64_t signBit = std::uint64_t{1} << 63;
-constexpr std::uint64_t exponentBits = std::uint64_t{0x7FF} << 52;
-constexpr std::uint64_t fractionBits = (std::uint64_t{1} << 52) - 1;
-constexpr std::uint64_t quietBit = std::uint64_t{1} << 51;
+namespace {
 
 // The magnitude of a value as 0.DIGITS times 10 to the power exponent: at most 17 significant
 // digits, no trailing zeros (a zero is the single digit 0 with exponent 0).
@@ -84,12 +82,10 @@ Expansion expandExactly(double magnitude) {
     std::array<char, 800> text{};
     const auto written = std::to_chars(text.data(), text.data() + text.size(), magnitude,
                                        std::chars_format::scientific, 767);
-    if (written.ec != std::errc{}) throw std::logic_error("decimal expansion does not fit");
+    assert(written.ec == std::errc{});
     const std::string_view scientific(text.data(), static_cast<std::size_t>(written.ptr - text.data()));
     const std::size_t exponentMark = scientific.find('e');
-    if (exponentMark == std::string_view::npos || exponentMark < 2) {
-        throw std::logic_error("unexpected decimal expansion");
-    }
+    assert(exponentMark != std::string_view::npos && exponentMark >= 2);
 
     // "d.ddd...e-xx": the leading digit, then the ones after the point.
     std::uint64_t leading = static_cast<std::uint64_t>(scientific[0] - '0');
@@ -130,11 +126,10 @@ Unsigned128 powerOfTen(int s) {
 // magnitude times 10^s, cut to a whole number, which for s = 17 - floor(b * log10(2)) has 18
 // or 19 digits. No rounding happens anywhere, so these are the exact expansion's digits.
 bool expandQuickly(std::uint64_t bits, Expansion& expansion) {
-    const int b = static_cast<int>((bits & exponentBits) >> 52) - 1023;
+    const int b = binaryExponent(bits);
     if (b < -16 || b > 52) return false;
-    const std::uint64_t m = (bits & fractionBits) | (std::uint64_t{1} << 52);
-    // floor(b * log10(2)), exact for |b| up to 1100.
-    const int g = (b * 78913) >> 18;
+    const std::uint64_t m = significandOf(bits);
+    const int g = floorLog10Pow2(b);
     const int s = 17 - g;  // 2 <= s <= 22 over the range above
     std::uint64_t leading = static_cast<std::uint64_t>((Unsigned128{m} * powerOfTen(s)) >> (52 - b));
     int exponent = g + 1;
@@ -152,14 +147,14 @@ bool expandQuickly(std::uint64_t, Expansion&) { return false; }
 
 Expansion expandMagnitude(double magnitude) {
     Expansion expansion;
-    if (expandQuickly(std::bit_cast<std::uint64_t>(magnitude), expansion)) return expansion;
+    if (expandQuickly(bitsOf(magnitude), expansion)) return expansion;
     return expandExactly(magnitude);
 }
 
 // Infinities and NaNs: "1#INF", "1#IND", "1#SNAN" or "1#QNAN", filled with full stops to w.
 // Told apart by their bits alone, so that no comparison raises the invalid flag.
 std::string renderMarker(std::uint64_t bits, int w) {
-    const std::uint64_t fraction = bits & fractionBits;
+    const std::uint64_t fraction = bits & fractionMask;
     std::string marker;
     if (fraction == 0) {
         marker = "1#INF";
@@ -230,13 +225,13 @@ std::string renderZero(int w, int d) {
 }  // namespace
 
 std::string renderFixed(double value, int w, int d) {
-    if (w < 0 || d < 0) throw std::invalid_argument("field width and decimals must not be negative");
-    const auto bits = std::bit_cast<std::uint64_t>(value);
-    if ((bits & exponentBits) == exponentBits) return renderMarker(bits, w);
+    assert(w >= 0 && d >= 0);
+    const std::uint64_t bits = bitsOf(value);
+    if (exponentField(bits) == specialField) return renderMarker(bits, w);
 
     const std::uint64_t magnitudeBits = bits & ~signBit;
     const bool zero = magnitudeBits == 0;
-    const double magnitude = std::bit_cast<double>(magnitudeBits);
+    const double magnitude = fromBits(magnitudeBits);
     // Under a tenth of the last decimal's unit: zero at this precision, with no sign.
     if (!zero && d < static_cast<int>(zeroBelow.size()) && magnitude < zeroBelow[static_cast<std::size_t>(d)]) {
         return renderZero(w, d);
@@ -318,7 +313,7 @@ std::string renderFixed(double value, int w, int d) {
 }
 
 std::string renderInteger(std::int32_t value, int w) {
-    if (w < 0) throw std::invalid_argument("field width must not be negative");
+    assert(w >= 0);
     std::array<char, 16> text{};
     const auto written = std::to_chars(text.data(), text.data() + text.size(), value);
     const auto length = static_cast<long long>(written.ptr - text.data());

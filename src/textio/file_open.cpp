@@ -14,25 +14,25 @@ std::string_view connectionName(std::string_view name) {
     return name;
 }
 
-int openFailureNumber(int errnoValue) {
+IoFailure openFailure(int errnoValue) {
     switch (errnoValue) {
         case ENOENT:
         case ENOTDIR:
-            return 6416;
+            return IoFailure::FileNotFound;
         case EACCES:
         case EPERM:
         case EROFS:
         case ETXTBSY:
         case EISDIR:
         case EBUSY:
-            return 6414;
+            return IoFailure::AccessDenied;
         case EEXIST:
-            return 6415;
+            return IoFailure::FileExists;
         case EMFILE:
         case ENFILE:
-            return 6417;
+            return IoFailure::TooManyOpenFiles;
         default:  // EINVAL, ENAMETOOLONG, ELOOP, ENOMEM, ENOSPC, ...
-            return 6412;
+            return IoFailure::OpenRefused;
     }
 }
 
@@ -44,16 +44,14 @@ OpenedFile openWithFallbacks(std::string_view name) {
     const int creation = result.existed ? 0 : (O_CREAT | O_EXCL);
     struct Attempt {
         int mode;
-        bool readable;
         bool writable;
     };
-    const Attempt attempts[] = {{O_RDWR, true, true}, {O_RDONLY, true, false}, {O_WRONLY, false, true}};
+    const Attempt attempts[] = {{O_RDWR, true}, {O_RDONLY, false}, {O_WRONLY, true}};
     int lastErrno = 0;
     for (const Attempt& attempt : attempts) {
         const int fd = ::open(path.c_str(), attempt.mode | creation | O_CLOEXEC, 0666);
         if (fd >= 0) {
             result.fd = fd;
-            result.readable = attempt.readable;
             result.writable = attempt.writable;
             return result;
         }
@@ -61,7 +59,7 @@ OpenedFile openWithFallbacks(std::string_view name) {
         // A file that appeared after the existence test: the exclusive creation is refused.
         if (lastErrno == EEXIST) break;
     }
-    result.failureNumber = openFailureNumber(lastErrno);
+    result.failure = openFailure(lastErrno);
     return result;
 }
 

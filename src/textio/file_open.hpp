@@ -5,14 +5,15 @@
 
 #include <string_view>
 
+#include "failure/run_failure.hpp"
+
 namespace reduz {
 
 struct OpenedFile {
     int fd = -1;              // -1 when every attempt was refused
     bool existed = false;     // the file was there before the open
-    bool readable = false;
     bool writable = false;
-    int failureNumber = 0;    // when refused: 6412, 6414, 6415, 6416 or 6417
+    IoFailure failure = IoFailure::OpenRefused;  // why, when every attempt was refused
 };
 
 OpenedFile openWithFallbacks(std::string_view name);
@@ -21,8 +22,8 @@ OpenedFile openWithFallbacks(std::string_view name);
 // trailing blanks ("  ReduzModel.txt " -> "ReduzModel.txt").
 std::string_view connectionName(std::string_view name);
 
-// The failure number of an open refused with this errno value:
-//   ENOENT -> 6416, EACCES -> 6414, EEXIST -> 6415, EMFILE -> 6417, EINVAL -> 6412
-int openFailureNumber(int errnoValue);
+// The failure of an open refused with this errno value:
+//   ENOENT -> F6416, EACCES -> F6414, EEXIST -> F6415, EMFILE -> F6417, EINVAL -> F6412
+IoFailure openFailure(int errnoValue);
 
 }  // namespace reduz

@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include "failure/run_failure.hpp"
+#include "textio/console.hpp"
 #include "textio/conversion.hpp"
-#include "textio/record_writer.hpp"
 
 namespace reduz {
 
@@ -40,10 +40,10 @@ void passParenthesised(TextSource& source) {
 }
 
 void takeRepeatCount(Statement& st) {
-    if (st.pendingRepeat != 0) failRead(st.source, 6503);
+    if (st.pendingRepeat != 0) failRead(st.source, IoFailure::SecondRepeatCount);
     const Converted<std::int32_t> count = convertInteger(st.text);
-    if (!count.ok()) failRead(st.source, count.failure);
-    if (count.value <= 0) failRead(st.source, 6502);
+    if (!count.ok()) failRead(st.source, *count.failure);
+    if (count.value <= 0) failRead(st.source, IoFailure::RepeatCountBelowOne);
     st.pendingRepeat = count.value - 1;
     st.text.clear();
 }
@@ -88,11 +88,11 @@ void scanValue(Statement& st) {
             case '"':
                 if (!st.text.empty()) break;
                 passQuoted(source, c);
-                failRead(source, 6504);
+                failRead(source, IoFailure::QuotedForNumeric);
             case '(':
                 if (!st.text.empty()) break;
                 passParenthesised(source);
-                failRead(source, 6504);
+                failRead(source, IoFailure::QuotedForNumeric);
             default:
                 break;
         }
@@ -100,22 +100,23 @@ void scanValue(Statement& st) {
     }
 }
 
-void assign(const ReadTarget& target, std::string_view text, const TextSource& source) {
+// Converts a value's text into its target; an empty text is a null value, which leaves it.
+void storeValue(const ReadTarget& target, std::string_view text, const TextSource& source) {
     if (text.empty()) return;
     if (std::int32_t* const* integer = std::get_if<std::int32_t*>(&target)) {
         const Converted<std::int32_t> value = convertInteger(text);
-        if (!value.ok()) failRead(source, value.failure);
+        if (!value.ok()) failRead(source, *value.failure);
         **integer = value.value;
     } else {
         const Converted<double> value = convertReal(text);
-        if (!value.ok()) failRead(source, value.failure);
+        if (!value.ok()) failRead(source, *value.failure);
         *std::get<double*>(target) = value.value;
     }
 }
 
 }  // namespace
 
-void readFreeForm(TextSource& source, std::initializer_list<ReadTarget> targets) {
+void readFreeForm(TextSource& source, std::span<const ReadTarget> targets) {
     // Keyboard and screen of one console: the answer goes on the line below the prompt, and
     // the prompt's line end is then no longer owed.
     const bool oneConsole =
@@ -129,10 +130,10 @@ void readFreeForm(TextSource& source, std::initializer_list<ReadTarget> targets)
         } else {
             scanValue(st);
         }
-        assign(target, st.text, source);
+        storeValue(target, st.text, source);
     }
     if (!st.endedByRecordEnd) skipRestOfRecord(source);
-    if (oneConsole) consoleWriter().lineEndPending = false;
+    if (oneConsole) setLineEndPending(false);
 }
 
 }  // namespace reduz

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <variant>
 
 #include "textio/text_source.hpp"
@@ -18,6 +19,9 @@ namespace reduz {
 
 using ReadTarget = std::variant<std::int32_t*, double*>;
 
-void readFreeForm(TextSource& source, std::initializer_list<ReadTarget> targets);
+void readFreeForm(TextSource& source, std::span<const ReadTarget> targets);
+inline void readFreeForm(TextSource& source, std::initializer_list<ReadTarget> targets) {
+    readFreeForm(source, std::span<const ReadTarget>(targets.begin(), targets.size()));
+}
 
 }  // namespace reduz

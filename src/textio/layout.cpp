@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
-#include <stdexcept>
 
 #include "failure/run_failure.hpp"
 #include "textio/fields.hpp"
@@ -16,8 +17,12 @@ namespace {
 // Counts, widths and decimals above this are taken for a mistyped layout.
 constexpr int largestNumber = 32767;
 
+// The layout strings are constants of the program, so a malformed one is a mistake in the
+// program itself, never in its input: an assertion that holds in every build.
 [[noreturn]] void malformed(std::string_view layout, std::string_view reason) {
-    throw std::invalid_argument("layout \"" + std::string(layout) + "\": " + std::string(reason));
+    std::fprintf(stderr, "malformed layout string \"%.*s\": %.*s\n", static_cast<int>(layout.size()), layout.data(),
+                 static_cast<int>(reason.size()), reason.data());
+    std::abort();
 }
 
 // Reads a layout string; blanks and TABs count only inside literals.
@@ -143,11 +148,11 @@ void placeField(RecordWriter& writer, const std::string& field) {
 std::string renderValue(const RecordWriter& writer, const LayoutElement& element, const FieldValue& value) {
     if (element.type == ElementType::FixedReal) {
         const double* real = std::get_if<double>(&value);
-        if (real == nullptr) failRun(ioFailure(6207, StatementKind::Write, writer.unitText));
+        if (real == nullptr) failRun(ioFailure(IoFailure::IntegerUnderReal, StatementKind::Write, writer.unitText));
         return renderFixed(*real, element.width, element.decimals);
     }
     const std::int32_t* integer = std::get_if<std::int32_t>(&value);
-    if (integer == nullptr) failRun(ioFailure(6206, StatementKind::Write, writer.unitText));
+    if (integer == nullptr) failRun(ioFailure(IoFailure::RealUnderInteger, StatementKind::Write, writer.unitText));
     return renderInteger(*integer, element.width);
 }
 
@@ -176,7 +181,7 @@ void writeLaidLine(RecordWriter& writer, const LayoutProgram& layout,
     const auto& elements = layout.elements;
     // Values and no field to take them would start new records for ever.
     if (!values.empty() && std::none_of(elements.begin(), elements.end(), takesValue)) {
-        throw std::invalid_argument("layout without fields for the values given");
+        malformed("", "values given to a layout without fields");
     }
 
     beginStatement(writer);

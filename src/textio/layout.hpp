@@ -31,6 +31,7 @@ struct LayoutProgram {
     std::vector<LayoutElement> elements;
 };
 
+// A malformed layout string is a mistake of the program: it aborts, whatever the build.
 LayoutProgram parseLayout(std::string_view layout);
 
 using FieldValue = std::variant<double, std::int32_t>;

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <unistd.h>
 
-#include "failure/end_run.hpp"
 #include "failure/run_failure.hpp"
+#include "textio/console.hpp"
 #include "textio/file_open.hpp"
 
 namespace reduz {
@@ -24,35 +24,21 @@ RecordWriter freshConsole() {
 RecordWriter console = freshConsole();
 RecordWriter report;
 
-// Writes all bytes, going on after partial writes; returns 0 or the errno of the refusal.
-int writeAll(int fd, const char* bytes, std::size_t length) {
-    while (length > 0) {
-        const ssize_t put = ::write(fd, bytes, length);
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        bytes += put;
-        length -= static_cast<std::size_t>(put);
-    }
-    return 0;
-}
-
 // A refused buffer write of the report file: access and full disk end the run, the rest is
 // ignored.
 void failBufferWrite(const RecordWriter& writer, int error) {
     if (error == EBADF || error == EACCES || error == EPERM) {
-        failRun(ioFailure(6421, StatementKind::Write, writer.unitText));
+        failRun(ioFailure(IoFailure::WriteNotAllowed, StatementKind::Write, writer.unitText));
     }
     if (error == ENOSPC || error == EDQUOT) {
-        failRun(ioFailure(6422, StatementKind::Write, writer.unitText));
+        failRun(ioFailure(IoFailure::NoSpace, StatementKind::Write, writer.unitText));
     }
 }
 
 void flushBuffer(RecordWriter& writer) {
     const std::size_t length = writer.buffered;
     writer.buffered = 0;
-    if (length > 0) failBufferWrite(writer, writeAll(writer.fd, writer.buffer.data(), length));
+    if (length > 0) failBufferWrite(writer, writeAll(writer.fd, std::string_view(writer.buffer.data(), length)));
 }
 
 void bufferBytes(RecordWriter& writer, std::string_view bytes) {
@@ -68,16 +54,12 @@ void bufferBytes(RecordWriter& writer, std::string_view bytes) {
 
 }  // namespace
 
-RunStreams& runStreams() {
-    static RunStreams streams;
-    return streams;
-}
-
 RecordWriter& consoleWriter() { return console; }
 RecordWriter& reportWriter() { return report; }
 
 void resetRecordWriters() {
     closeOutputFileQuietly();
+    setLineEndPending(false);
     console = freshConsole();
     report = RecordWriter{};
     report.destination = Destination::ReportFile;
@@ -87,12 +69,12 @@ void beginStatement(RecordWriter& writer) {
     if (writer.destination != Destination::ReportFile || !writer.cutPending) return;
     writer.cutPending = false;
     // The old report is replaced whole: cut it before the first byte of the new one.
-    if (!writer.writable) failRun(ioFailure(6421, StatementKind::Write, writer.unitText));
+    if (!writer.writable) failRun(ioFailure(IoFailure::WriteNotAllowed, StatementKind::Write, writer.unitText));
     if (::ftruncate(writer.fd, 0) != 0) {
         const int error = errno;
         // A device or pipe cannot be cut; writing to it goes on.
         if (error == EBADF || error == EACCES || error == EPERM) {
-            failRun(ioFailure(6421, StatementKind::Write, writer.unitText));
+            failRun(ioFailure(IoFailure::WriteNotAllowed, StatementKind::Write, writer.unitText));
         }
     }
 }
@@ -110,10 +92,10 @@ void endRecord(RecordWriter& writer, bool writeOwedBlanks) {
     writer.pendingBlanks = 0;
     if (writer.destination == Destination::Console) {
         // The first character steers the line advance and is not shown.
-        std::string bytes = writer.lineEndPending ? "\r\n" : "";
+        std::string bytes = lineEndPending() ? "\r\n" : "";
         if (!writer.record.empty()) bytes.append(writer.record, 1);
-        writeAll(writer.fd, bytes.data(), bytes.size());
-        writer.lineEndPending = true;
+        writeAll(writer.fd, bytes);
+        setLineEndPending(true);
     } else {
         writer.record += "\r\n";
         bufferBytes(writer, writer.record);
@@ -136,7 +118,7 @@ void writeFreeLine(RecordWriter& writer, std::string_view text) {
 
 void openOutputFile(std::string_view name) {
     const OpenedFile file = openWithFallbacks(name);
-    if (file.fd < 0) failRun(ioFailure(file.failureNumber, StatementKind::Open, connectionName(name)));
+    if (file.fd < 0) failRun(ioFailure(file.failure, StatementKind::Open, connectionName(name)));
     report = RecordWriter{};
     report.destination = Destination::ReportFile;
     report.fd = file.fd;
@@ -156,24 +138,18 @@ void closeOutputFile() {
 
 void closeOutputFileQuietly() {
     if (!report.open) return;
-    writeAll(report.fd, report.buffer.data(), report.buffered);
+    writeAll(report.fd, std::string_view(report.buffer.data(), report.buffered));
     report.buffered = 0;
     ::close(report.fd);
     report.open = false;
     report.fd = -1;
 }
 
-void writeOwedLineEnd() {
-    if (console.lineEndPending) writeAll(console.fd, "\r\n", 2);
-}
-
-void writeErrorReport(std::string_view bytes) { writeAll(runStreams().error, bytes.data(), bytes.size()); }
+void writeErrorReport(std::string_view bytes) { writeAll(runStreams().error, bytes); }
 
 void stopRun() {
-    static constexpr std::string_view message = "Stop - Program terminated.\r\n";
     writeOwedLineEnd();
-    writeAll(console.fd, message.data(), message.size());
-    endRun(0);
+    writeAll(console.fd, "Stop - Program terminated.\r\n");
 }
 
 }  // namespace reduz

@@ -1,7 +1,8 @@
 #pragma once
 // Record writers: the report file's and the console's. Every byte that reaches either goes
 // through here. Records end with CR LF; the console does not show a record's first character
-// (the free-form blank) and owes the CR LF of its last record until the next one.
+// (the free-form blank) and owes the CR LF of its last record until the next one
+// (textio/console.hpp).
 //
 //   writeFreeLine(consoleWriter(), "Finish")  -> console: [CR LF if owed] "Finish", CR LF now owed
 //   writeFreeLine(reportWriter(), "WRONG INPUT") -> file: " WRONG INPUT\r\n"
@@ -13,14 +14,6 @@
 
 namespace reduz {
 
-// The run's standard streams; tests and the fuzzer point them elsewhere for in-process runs.
-struct RunStreams {
-    int input = 0;
-    int output = 1;
-    int error = 2;
-};
-RunStreams& runStreams();
-
 enum class Destination { Console, ReportFile };
 
 struct RecordWriter {
@@ -29,7 +22,6 @@ struct RecordWriter {
     std::string unitText;   // name of the connection in failure reports
     std::string record;     // characters placed in the current record
     int pendingBlanks = 0;  // blanks owed before the next character placed
-    bool lineEndPending = false;  // console: the CR LF of the last record is still owed
     bool open = false;            // report file: connected
     bool writable = false;        // report file: opened with write access
     bool cutPending = false;      // report file: existed, cut to nothing at the first write
@@ -52,16 +44,15 @@ void writeFreeLine(RecordWriter& writer, std::string_view text);
 void openOutputFile(std::string_view name);
 // Writes the buffered records, closes the file and keeps it.
 void closeOutputFile();
-// Every file still open closed, failures ignored (the end of a run).
+// The same at the end of a run: failures ignored.
 void closeOutputFileQuietly();
 
-// The end of a run: the console's owed CR LF, if any, is written (and stays owed).
-void writeOwedLineEnd();
 // A failure report on standard error, as raw bytes; a refused write is ignored.
 void writeErrorReport(std::string_view report);
 
-// The stop statement: "Stop - Program terminated." and exit status 0. Never returns.
-[[noreturn]] void stopRun();
+// The stop statement: the owed CR LF, then "Stop - Program terminated." and CR LF; the line end
+// stays owed, so the end of the run writes one more.
+void stopRun();
 
 // Pieces of one write statement, for the free-form and the laid-out writers.
 // beginStatement does the cut of a reused report file (F6421 when refused).

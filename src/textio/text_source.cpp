@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include "failure/run_failure.hpp"
+#include "textio/console.hpp"
 #include "textio/file_open.hpp"
-#include "textio/record_writer.hpp"
 
 namespace reduz {
 
@@ -42,7 +42,7 @@ bool refill(TextSource& source) {
             source.endOfInput = true;
             return false;
         }
-        if (errno != EINTR) failRead(source, 6500);
+        if (errno != EINTR) failRead(source, IoFailure::ReadError);
     }
 }
 
@@ -72,13 +72,13 @@ bool loadRecord(TextSource& source) {
             source.record.push_back(static_cast<char>(c));
         }
         // Whatever follows, this line is already too long; nothing more of it is kept.
-        if (source.terminal && length > typedLineLimit + 1) failRead(source, 6407);
+        if (source.terminal && length > typedLineLimit + 1) failRead(source, IoFailure::LineTooLong);
     }
     if (!lineFeed && length == 0) return false;
     if (source.kind == SourceKind::Keyboard) {
         const bool crLf = lineFeed && length > 0 && last == '\r';
         const std::size_t typed = crLf ? length - 1 : length;
-        if (source.terminal && typed > typedLineLimit) failRead(source, 6407);
+        if (source.terminal && typed > typedLineLimit) failRead(source, IoFailure::LineTooLong);
         // A line ending in Ctrl-Z is the end of the keyboard input; its text is not used.
         const unsigned char final = crLf ? beforeLast : last;
         if (typed > 0 && final == ctrlZ) {
@@ -93,13 +93,13 @@ bool loadRecord(TextSource& source) {
 
 }  // namespace
 
-void failRead(const TextSource& source, int number) {
-    failRun(ioFailure(number, StatementKind::Read, source.name));
+void failRead(const TextSource& source, IoFailure failure) {
+    failRun(ioFailure(failure, StatementKind::Read, source.name));
 }
 
 int nextCharacter(TextSource& source) {
     if (!source.midRecord) {
-        if (!loadRecord(source)) failRead(source, 6501);
+        if (!loadRecord(source)) failRead(source, IoFailure::EndOfFile);
         source.midRecord = true;
     }
     if (source.recordPosition < source.record.size()) {
@@ -124,10 +124,10 @@ void skipRestOfRecord(TextSource& source) {
 }
 
 TextSource& openTextFile(std::string_view name) {
-    closeTextFilesQuietly();
+    closeTextFileQuietly();
     const std::string unit(connectionName(name));
     const OpenedFile file = openWithFallbacks(name);
-    if (file.fd < 0) failRun(ioFailure(file.failureNumber, StatementKind::Open, unit));
+    if (file.fd < 0) failRun(ioFailure(file.failure, StatementKind::Open, unit));
     parameterFile = TextSource{};
     parameterFile.kind = SourceKind::File;
     parameterFile.name = unit;
@@ -146,7 +146,7 @@ void closeTextFile(TextSource& source) {
     source.blockLength = source.blockPosition = 0;
 }
 
-void closeTextFilesQuietly() { closeTextFile(parameterFile); }
+void closeTextFileQuietly() { closeTextFile(parameterFile); }
 
 TextSource& keyboardSource() {
     // Standard input may have been pointed elsewhere for a new run; nothing read from the old

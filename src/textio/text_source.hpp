@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "failure/run_failure.hpp"
+
 namespace reduz {
 
 enum class SourceKind { File, Keyboard };
@@ -27,9 +29,9 @@ struct TextSource {
     std::size_t recordPosition = 0;
 };
 
-// Ends the run with a READ failure on this source: failRead(keyboardSource(), 6501) ->
-// "run-time error F6501: READ(CON)".
-[[noreturn]] void failRead(const TextSource& source, int number);
+// Ends the run with a READ failure on this source: failRead(keyboardSource(), IoFailure::EndOfFile)
+// -> "run-time error F6501: READ(CON)".
+[[noreturn]] void failRead(const TextSource& source, IoFailure failure);
 
 // Character-level reading for the free-form reader.
 inline constexpr int endOfRecord = -1;
@@ -47,8 +49,8 @@ void skipRestOfRecord(TextSource& source);
 // F6414 to F6417 on the open statement.
 TextSource& openTextFile(std::string_view name);
 void closeTextFile(TextSource& source);
-// Closes the parameter file if it is still open (the end of a run).
-void closeTextFilesQuietly();
+// Closes the text file still open, if any (the end of a run).
+void closeTextFileQuietly();
 
 // Standard input, connected for the whole run.
 TextSource& keyboardSource();

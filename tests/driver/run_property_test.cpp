@@ -23,10 +23,11 @@
 #include <vector>
 
 #include "driver/run.hpp"
+#include "models/catalogue.hpp"
 #include "models/model_parameters.hpp"
 #include "support/scratch.hpp"
 #include "textio/fields.hpp"
-#include "textio/record_writer.hpp"
+#include "textio/console.hpp"
 
 namespace reduz::testing {
 namespace {
@@ -358,15 +359,8 @@ void checkFailureReport(const std::string& err) {
 }
 
 std::string_view promptOf(int model) {
-    switch (model) {
-        case 7: return "Input D (half wave length):";
-        case 8: return "Input C (SLOPE) AND W (POWER):";
-        case 9:
-        case 10:
-        case 11: return "INPUT ALFA, BETA & WEIGHT FOR GAMMA-BASED MODELS:";
-        case 12: return "INPUT ALFA & BETA FOR TESTING GAMMA DISTRIBUTION:";
-        default: return {};
-    }
+    const Question* question = questionOf(model);
+    return question == nullptr ? std::string_view() : question->prompt;
 }
 
 struct Tally {

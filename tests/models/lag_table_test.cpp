@@ -61,7 +61,7 @@ TEST(LagTable, ValuesOfTheShapes) {
 TEST(LagTable, LinearAndSphericalGiveExactlyTheSillAtTheRange) {
     for (std::int32_t kind : {1, 2}) {
         for (std::int32_t model : {1, 2}) {
-            EXPECT_EQ(modelValue(shape(kind, model), 25.0), 0.25) << kind << " " << model;
+            EXPECT_EQ(shapeValue(*findShape(kind, model), shape(kind, model), 25.0), 0.25) << kind << " " << model;
         }
     }
 }

@@ -218,7 +218,7 @@ TEST_F(RealTest, OverflowBeyondTheExtendedRangeFailsAtThatOperation) {
     for (const auto& action : actions) {
         const auto failure = failureOf(action);
         ASSERT_TRUE(failure.has_value());
-        EXPECT_EQ(failure->letter, 'M');
+        EXPECT_EQ(failure->letter(), 'M');
         EXPECT_EQ(failure->number, 6104);
         EXPECT_EQ(failure->message, "floating-point error: overflow");
     }
@@ -272,7 +272,7 @@ TEST_F(RealTest, AssignOfAValueBeyondTheLargestDoubleFails) {
     for (const auto& action : beyond) {
         const auto failure = failureOf([&] { (void)action(); });
         ASSERT_TRUE(failure.has_value());
-        EXPECT_EQ(failure->letter, 'M');
+        EXPECT_EQ(failure->letter(), 'M');
         EXPECT_EQ(failure->number, 6104);
         EXPECT_EQ(failure->message, "floating-point error: overflow");
     }
@@ -301,7 +301,7 @@ TEST_F(RealTest, InvalidAndDivideByZeroFail) {
         SCOPED_TRACE(hex(c.x) + " / " + hex(c.y));
         const auto failure = failureOf([&] { (void)(Real(c.x) / c.y); });
         ASSERT_TRUE(failure.has_value());
-        EXPECT_EQ(failure->letter, 'M');
+        EXPECT_EQ(failure->letter(), 'M');
         EXPECT_EQ(failure->statement, StatementKind::Math);
         EXPECT_EQ(failure->number, c.number);
         EXPECT_EQ(failure->message, c.message);
@@ -368,8 +368,8 @@ TEST_F(RealTest, ComparesValuesOfAnyExponent) {
         {0.0, -3.0, true},
     };
     for (const CompareCase& c : cases) {
-        SCOPED_TRACE(hex(c.x.significand) + "*2^" + std::to_string(c.x.exponent) + " >= " +
-                     hex(c.y.significand) + "*2^" + std::to_string(c.y.exponent));
+        SCOPED_TRACE(hex(c.x.significand()) + "*2^" + std::to_string(c.x.exponent()) + " >= " +
+                     hex(c.y.significand()) + "*2^" + std::to_string(c.y.exponent()));
         EXPECT_EQ(c.x >= c.y, c.atLeast);
     }
 }

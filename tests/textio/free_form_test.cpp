@@ -11,6 +11,7 @@
 
 #include "failure/run_failure.hpp"
 #include "support/scratch.hpp"
+#include "textio/console.hpp"
 #include "textio/record_writer.hpp"
 #include "textio/text_source.hpp"
 
@@ -60,7 +61,7 @@ Intake readParameters(std::string_view bytes) {
         EXPECT_EQ(failure.unitText, path);
         EXPECT_EQ(failure.statement, StatementKind::Read);
         got.failure = failure.number;
-        closeTextFilesQuietly();
+        closeTextFileQuietly();
     }
     EXPECT_EQ(readFile(path), bytes) << "the parameter file is only read";
     return got;
@@ -170,7 +171,7 @@ TEST(FreeFormFile, MissingFileIsCreatedEmptyAndEndsAtTheFirstRead) {
         EXPECT_EQ(failure.number, 6501);
         EXPECT_EQ(failure.statement, StatementKind::Read);
     }
-    closeTextFilesQuietly();
+    closeTextFileQuietly();
     ASSERT_TRUE(fileExists(path));
     EXPECT_EQ(readFile(path), "");
 }
@@ -197,7 +198,7 @@ TEST(FreeFormFile, OpenAndReadFailures) {
             EXPECT_EQ(failure.statement, c.statement);
             EXPECT_EQ(failure.unitText, c.name);
         }
-        closeTextFilesQuietly();
+        closeTextFileQuietly();
     }
 }
 
@@ -209,7 +210,7 @@ protected:
         ::fcntl(output[0], F_SETFL, O_NONBLOCK);
         runStreams().output = output[1];
         resetRecordWriters();
-        consoleWriter().lineEndPending = true;  // the prompt's line end
+        setLineEndPending(true);  // the prompt's line end
     }
     void TearDown() override {
         runStreams() = RunStreams{};
@@ -283,7 +284,7 @@ TEST_F(FreeFormKeyboard, AnswersForSlopeAndPower) {
         EXPECT_EQ(C, c.C);
         EXPECT_EQ(W, c.W);
         // Redirected: the prompt's line end is left to the next console record.
-        EXPECT_TRUE(consoleWriter().lineEndPending);
+        EXPECT_TRUE(lineEndPending());
         EXPECT_EQ(written(), "");
     }
 }

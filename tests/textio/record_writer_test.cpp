@@ -5,7 +5,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "failure/end_run.hpp"
+#include "textio/console.hpp"
 
 namespace reduz {
 namespace {
@@ -49,8 +49,9 @@ TEST(Console, LineEndsAreOwedUntilTheNextRecord) {
     ASSERT_EQ(::pipe(pipeFds), 0);
     RecordWriter console;
     console.fd = pipeFds[1];
+    setLineEndPending(false);
     writeFreeLine(console, "Output transiogram model");
-    EXPECT_TRUE(console.lineEndPending);
+    EXPECT_TRUE(lineEndPending());
     writeFreeLine(console, "Finish");
     ::close(pipeFds[1]);
     char bytes[128];
