@@ -5,9 +5,9 @@
 #include <cassert>
 #include <charconv>
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 #include <system_error>
-#include <utility>
 
 #include "models/ieee_double.hpp"
 
@@ -17,66 +17,43 @@ using namespace ieee;
 
 namespace {
 
-// The magnitude of a value as 0.DIGITS times 10 to the power exponent: at most 17 significant
-// digits, no trailing zeros (a zero is the single digit 0 with exponent 0).
+// 10^0 to 10^19.
+constexpr std::array<std::uint64_t, 20> powersOfTen = [] {
+    std::array<std::uint64_t, 20> powers{};
+    std::uint64_t power = 1;
+    for (std::uint64_t& entry : powers) {
+        entry = power;
+        power *= 10;
+    }
+    return powers;
+}();
+
+constexpr std::uint64_t tenToThe16 = powersOfTen[16];
+constexpr std::uint64_t tenToThe17 = powersOfTen[17];
+constexpr std::uint64_t tenToThe18 = powersOfTen[18];
+
+// The magnitude of a nonzero value as 0.D1D2...D17 times 10 to the power exponent: its 17
+// significant digits as one integer of exactly 17 digits (D1 is not 0), rounded half up on the
+// 18th digit of the exact expansion.
 struct Expansion {
-    std::array<char, 17> digits{};
-    int length = 0;
+    std::uint64_t digits = 0;
     int exponent = 0;
 };
 
-constexpr std::uint64_t tenToThe16 = 10'000'000'000'000'000ULL;
-constexpr std::uint64_t tenToThe17 = 100'000'000'000'000'000ULL;
-constexpr std::uint64_t tenToThe18 = 1'000'000'000'000'000'000ULL;
-
-// "00" to "99": two decimal digits at a time.
-constexpr std::array<char, 200> digitPairs = [] {
-    std::array<char, 200> pairs{};
-    for (int i = 0; i < 100; ++i) {
-        pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
-        pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
-    }
-    return pairs;
-}();
-
-// Rounds 18 leading digits (as an integer of exactly 18 digits) to 17, half up on the 18th,
-// and writes them without trailing zeros. The carry out of the first digit leaves a single 1
-// one place further up.
+// Rounds 18 leading digits (as an integer of exactly 18 digits) to 17, half up on the 18th. The
+// carry out of the first digit leaves a 1 one place further up.
 Expansion roundEighteenDigits(std::uint64_t leading, int exponent) {
-    Expansion expansion;
     std::uint64_t kept = leading / 10 + (leading % 10 >= 5 ? 1 : 0);
     if (kept == tenToThe17) {
         kept = tenToThe16;
         ++exponent;
     }
-    expansion.exponent = exponent;
-    // Seventeen digits: the first nine and the last eight, each part two digits at a time from
-    // its end, in 32-bit arithmetic.
-    char* const digits = expansion.digits.data();
-    auto writePairs = [&](std::uint32_t part, std::size_t end, int pairs) {
-        for (; pairs > 0; --pairs, end -= 2) {
-            const std::uint32_t pair = part % 100;
-            part /= 100;
-            digits[end - 2] = digitPairs[2 * pair];
-            digits[end - 1] = digitPairs[2 * pair + 1];
-        }
-        return part;
-    };
-    constexpr std::uint64_t tenToThe8 = 100'000'000;
-    writePairs(static_cast<std::uint32_t>(kept % tenToThe8), 17, 4);
-    digits[0] = static_cast<char>('0' + writePairs(static_cast<std::uint32_t>(kept / tenToThe8), 9, 4));
-    int length = 17;
-    while (digits[length - 1] == '0') --length;
-    expansion.length = length;
-    return expansion;
+    return {kept, exponent};
 }
 
-// 17 significant digits, rounded half up on the 18th, taken from the exact expansion so that
-// the field depends on the stored value alone:
-//   2.675 (stored 2.67499999999999982236...) -> "26749999999999998", 1
-//   0.995 (stored 0.99499999999999999555...) -> "995", 0
-// This one reads the first 18 digits off the whole exact expansion, which fits every finite
-// double.
+// The 18 leading digits read off the whole exact expansion, which fits every finite double:
+//   2.675 (stored 2.67499999999999982236...) -> 26749999999999998, exponent 1
+//   0.995 (stored 0.99499999999999999555...) -> 99500000000000000, exponent 0
 Expansion expandExactly(double magnitude) {
     // 767 digits after the point hold the exact expansion of every finite double.
     std::array<char, 800> text{};
@@ -104,21 +81,10 @@ Expansion expandExactly(double magnitude) {
 #ifdef __SIZEOF_INT128__
 __extension__ typedef unsigned __int128 Unsigned128;
 
-// 10^0 to 10^19; powerOfTen goes on to 10^22, which times a 53-bit significand stays below
-// 2^127.
-constexpr std::array<std::uint64_t, 20> smallPowersOfTen = [] {
-    std::array<std::uint64_t, 20> powers{};
-    std::uint64_t power = 1;
-    for (std::uint64_t& entry : powers) {
-        entry = power;
-        power *= 10;
-    }
-    return powers;
-}();
-
+// 10^s for s up to 22, which times a 53-bit significand stays below 2^127.
 Unsigned128 powerOfTen(int s) {
-    if (s < 20) return smallPowersOfTen[static_cast<std::size_t>(s)];
-    return Unsigned128{smallPowersOfTen[19]} * smallPowersOfTen[static_cast<std::size_t>(s - 19)];
+    if (s < 20) return powersOfTen[static_cast<std::size_t>(s)];
+    return Unsigned128{powersOfTen[19]} * powersOfTen[static_cast<std::size_t>(s - 19)];
 }
 
 // The same 18 digits by exact integer arithmetic, for a normal magnitude m * 2^(b - 52) with
@@ -151,22 +117,79 @@ Expansion expandMagnitude(double magnitude) {
     return expandExactly(magnitude);
 }
 
+// "00" to "99": two decimal digits at a time.
+constexpr std::array<char, 200> digitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
+// The `count` decimal digits of value (below 10^count, leading zeros written), ending at end.
+template <class Unsigned>
+void writeDigitsOf(char* end, Unsigned value, int count) {
+    for (; count >= 2; count -= 2) {
+        const std::size_t pair = static_cast<std::size_t>(value % 100);
+        value /= 100;
+        end -= 2;
+        end[0] = digitPairs[2 * pair];
+        end[1] = digitPairs[2 * pair + 1];
+    }
+    if (count == 1) end[-1] = static_cast<char>('0' + value);
+}
+
+// In 32 bits where the value allows: its divisions by 100 are cheaper.
+void writeDigits(char* end, std::uint64_t value, int count) {
+    if (value <= UINT32_MAX) return writeDigitsOf(end, static_cast<std::uint32_t>(value), count);
+    writeDigitsOf(end, value, count);
+}
+
+// A field's characters, right-justified in w columns: `length` characters of text are placed
+// after the blanks, or the whole field is asterisks when the text is longer than w.
+class FieldWriter {
+public:
+    FieldWriter(char* out, int w, long long length) : next_(out) {
+        const auto width = static_cast<std::size_t>(w);
+        if (length > w) {
+            std::memset(out, '*', width);
+            overflow_ = true;
+            return;
+        }
+        put(width - static_cast<std::size_t>(length), ' ');
+    }
+    bool overflow() const { return overflow_; }
+    // Fields are a few characters wide: loops, not calls to the library's memset and memcpy.
+    void put(char c) { *next_++ = c; }
+    void put(std::size_t count, char c) {
+        for (; count > 0; --count) *next_++ = c;
+    }
+    void put(const char* characters, std::size_t count) {
+        for (; count > 0; --count) *next_++ = *characters++;
+    }
+
+private:
+    char* next_;
+    bool overflow_ = false;
+};
+
 // Infinities and NaNs: "1#INF", "1#IND", "1#SNAN" or "1#QNAN", filled with full stops to w.
 // Told apart by their bits alone, so that no comparison raises the invalid flag.
-std::string renderMarker(std::uint64_t bits, int w) {
+void renderMarker(char* out, std::uint64_t bits, int w) {
     const std::uint64_t fraction = bits & fractionMask;
-    std::string marker;
+    std::string_view marker = "1#QNAN";
     if (fraction == 0) {
         marker = "1#INF";
     } else if ((fraction & quietBit) == 0) {
         marker = "1#SNAN";
     } else if ((bits & signBit) != 0 && fraction == quietBit) {
         marker = "1#IND";
-    } else {
-        marker = "1#QNAN";
     }
-    marker.resize(static_cast<std::size_t>(w), '.');
-    return marker;
+    const auto width = static_cast<std::size_t>(w);
+    const std::size_t shown = std::min(marker.size(), width);
+    std::memcpy(out, marker.data(), shown);
+    std::memset(out + shown, '.', width - shown);
 }
 
 // Magnitudes certainly below 10^-(d+1), a tenth of the last decimal's unit, for d = 0 to 22:
@@ -180,124 +203,71 @@ constexpr std::array<double, 23> zeroBelow = [] {
     return bounds;
 }();
 
-// The text right-justified in w columns, or w asterisks when it is longer.
-class Field {
-public:
-    Field(int w, long long length) : width_(static_cast<std::size_t>(w)) {
-        if (length > static_cast<long long>(width_)) {
-            text_.assign(width_, '*');
-            overflow_ = true;
-            return;
-        }
-        text_.assign(width_, ' ');
-        place_ = width_ - static_cast<std::size_t>(length);
-    }
-    bool overflow() const { return overflow_; }
-    void put(char c) { text_[place_++] = c; }
-    void put(std::size_t count, char c) {
-        std::fill_n(text_.begin() + static_cast<std::ptrdiff_t>(place_), count, c);
-        place_ += count;
-    }
-    void put(const char* characters, std::size_t count) {
-        std::copy_n(characters, count, text_.begin() + static_cast<std::ptrdiff_t>(place_));
-        place_ += count;
-    }
-    std::string take() { return std::move(text_); }
-
-private:
-    std::size_t width_;
-    std::size_t place_ = 0;
-    bool overflow_ = false;
-    std::string text_;
-};
-
 // Zero at this precision: a point and d zeros, and without decimals a digit in front:
 // 0.04 in F5.0 -> "   0.", like 0.3.
-std::string renderZero(int w, int d) {
-    Field field(w, (d == 0 ? 2 : 1) + static_cast<long long>(d));
-    if (field.overflow()) return field.take();
+void renderZero(char* out, int w, int d) {
+    FieldWriter field(out, w, (d == 0 ? 2 : 1) + static_cast<long long>(d));
+    if (field.overflow()) return;
     if (d == 0) field.put('0');
     field.put('.');
     field.put(static_cast<std::size_t>(d), '0');
-    return field.take();
 }
 
 }  // namespace
 
-std::string renderFixed(double value, int w, int d) {
+void renderFixedInto(char* out, double value, int w, int d) {
     assert(w >= 0 && d >= 0);
     const std::uint64_t bits = bitsOf(value);
-    if (exponentField(bits) == specialField) return renderMarker(bits, w);
+    if (exponentField(bits) == specialField) return renderMarker(out, bits, w);
 
     const std::uint64_t magnitudeBits = bits & ~signBit;
-    const bool zero = magnitudeBits == 0;
     const double magnitude = fromBits(magnitudeBits);
-    // Under a tenth of the last decimal's unit: zero at this precision, with no sign.
-    if (!zero && d < static_cast<int>(zeroBelow.size()) && magnitude < zeroBelow[static_cast<std::size_t>(d)]) {
-        return renderZero(w, d);
+    // Zero, or under a tenth of the last decimal's unit: zero at this precision, with no sign.
+    if (magnitudeBits == 0 ||
+        (d < static_cast<int>(zeroBelow.size()) && magnitude < zeroBelow[static_cast<std::size_t>(d)])) {
+        return renderZero(out, w, d);
     }
-    bool negative = !zero && (bits & signBit) != 0;
-    Expansion expansion;
-    if (zero) {
-        expansion.digits[0] = '0';
-        expansion.length = 1;
-    } else {
-        expansion = expandMagnitude(magnitude);
-    }
-    char* const digits = expansion.digits.data();
-    std::size_t length = static_cast<std::size_t>(expansion.length);
+    const Expansion expansion = expandMagnitude(magnitude);
     const long long e = expansion.exponent;
+    if (e < -static_cast<long long>(d)) return renderZero(out, w, d);
+
+    // The first n = min(16, e + d) digits, rounded half up on the next one; when the carry runs
+    // out of the first digit, a 1 and zeros, one integer digit more: 9.99996 in F9.4 keeps
+    // 9999 before a 9 and becomes 100000, and -0.00005 keeps nothing before a 5 and becomes 1.
     long long integerDigits = e;
     long long keptDigits = e + d;
-
-    if (e < -static_cast<long long>(d)) return renderZero(w, d);
-
-    // The digits kept, rounded half up on the next one; a leading 1 when the carry runs out of
-    // the first digit: 9.99996 in F9.4 keeps "99999" before a 5: "100000", one more integer
-    // digit.
-    char rounded[18];
-    const char* shown = digits;
-    const auto roundAt = static_cast<std::size_t>(std::min(16LL, keptDigits));
-    if (length > roundAt) {
-        const bool roundUp = digits[roundAt] >= '5';
-        length = roundAt;
-        if (roundUp) {
-            std::size_t place = length;
-            while (place > 0 && digits[place - 1] == '9') digits[--place] = '0';
-            if (place > 0) {
-                ++digits[place - 1];
-            } else {
-                rounded[0] = '1';
-                std::copy_n(digits, length, rounded + 1);
-                shown = rounded;
-                ++length;
-                ++integerDigits;
-                ++keptDigits;
-            }
-        }
+    int n = static_cast<int>(std::min(16LL, keptDigits));
+    std::uint64_t kept = expansion.digits / powersOfTen[static_cast<std::size_t>(17 - n)];
+    const std::uint64_t next = expansion.digits / powersOfTen[static_cast<std::size_t>(16 - n)] % 10;
+    if (next >= 5 && ++kept == powersOfTen[static_cast<std::size_t>(n)]) {
+        ++n;
+        ++integerDigits;
+        ++keptDigits;
     }
-    if (std::all_of(shown, shown + length, [](char c) { return c == '0'; })) negative = false;
+    const bool negative = (bits & signBit) != 0 && kept != 0;
 
     if (integerDigits == 0 && keptDigits == 0) {
-        Field field(w, 2);
-        if (!field.overflow()) {
-            field.put('0');
-            field.put('.');
-        }
-        return field.take();
+        FieldWriter field(out, w, 2);
+        if (field.overflow()) return;
+        field.put('0');
+        field.put('.');
+        return;
     }
 
     // A sign, the integer digits (none when there are none: no zero in front of the point),
     // the point, and exactly d decimals.
     const long long wholeDigits = integerDigits > 0 ? integerDigits : 0;
-    Field field(w, (negative ? 1 : 0) + wholeDigits + 1 + d);
-    if (field.overflow()) return field.take();
+    FieldWriter field(out, w, (negative ? 1 : 0) + wholeDigits + 1 + d);
+    if (field.overflow()) return;
+    char digits[20];
+    writeDigits(digits + n, kept, n);
     if (negative) field.put('-');
     std::size_t used = 0;
+    const auto length = static_cast<std::size_t>(n);
     if (integerDigits > 0) {
         const auto count = static_cast<std::size_t>(integerDigits);
         used = std::min(count, length);
-        field.put(shown, used);
+        field.put(digits, used);
         field.put(count - used, '0');
     }
     field.put('.');
@@ -306,20 +276,36 @@ std::string renderFixed(double value, int w, int d) {
         fractionWritten = static_cast<std::size_t>(-integerDigits);
         field.put(fractionWritten, '0');
     }
-    field.put(shown + used, length - used);
+    field.put(digits + used, length - used);
     fractionWritten += length - used;
     field.put(static_cast<std::size_t>(d) - std::min(fractionWritten, static_cast<std::size_t>(d)), '0');
-    return field.take();
+}
+
+void renderIntegerInto(char* out, std::int32_t value, int w) {
+    assert(w >= 0);
+    const std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    int count = 1;
+    while (count < 10 && magnitude >= powersOfTen[static_cast<std::size_t>(count)]) ++count;
+    FieldWriter field(out, w, count + (value < 0 ? 1 : 0));
+    if (field.overflow()) return;
+    char digits[10];
+    writeDigits(digits + count, magnitude, count);
+    if (value < 0) field.put('-');
+    field.put(digits, static_cast<std::size_t>(count));
+}
+
+std::string renderFixed(double value, int w, int d) {
+    assert(w >= 0 && d >= 0);
+    std::string text(static_cast<std::size_t>(w), ' ');
+    renderFixedInto(text.data(), value, w, d);
+    return text;
 }
 
 std::string renderInteger(std::int32_t value, int w) {
     assert(w >= 0);
-    std::array<char, 16> text{};
-    const auto written = std::to_chars(text.data(), text.data() + text.size(), value);
-    const auto length = static_cast<long long>(written.ptr - text.data());
-    Field field(w, length);
-    if (!field.overflow()) field.put(text.data(), static_cast<std::size_t>(length));
-    return field.take();
+    std::string text(static_cast<std::size_t>(w), ' ');
+    renderIntegerInto(text.data(), value, w);
+    return text;
 }
 
 }  // namespace reduz

@@ -10,9 +10,13 @@
 
 namespace reduz {
 
-// The Fw.d field of a 64-bit real: exactly w characters.
+// The Fw.d field of a 64-bit real: exactly w characters, written to out[0..w).
+void renderFixedInto(char* out, double value, int w, int d);
+// The Iw field of a 32-bit integer: exactly w characters, written to out[0..w).
+void renderIntegerInto(char* out, std::int32_t value, int w);
+
+// The same as text.
 std::string renderFixed(double value, int w, int d);
-// The Iw field of a 32-bit integer: exactly w characters.
 std::string renderInteger(std::int32_t value, int w);
 
 }  // namespace reduz

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 
 #include "failure/run_failure.hpp"
@@ -137,54 +138,42 @@ bool takesValue(const LayoutElement& element) {
     return element.type == ElementType::FixedReal || element.type == ElementType::Integer;
 }
 
-// The field text with its leading blanks owed rather than placed, so that they count as position.
-void placeField(RecordWriter& writer, const std::string& field) {
-    const std::size_t start = std::min(field.find_first_not_of(' '), field.size());
-    writer.pendingBlanks = static_cast<int>(std::min<std::size_t>(
-        static_cast<std::size_t>(writer.pendingBlanks) + start, INT_MAX));
-    placeText(writer, std::string_view(field).substr(start));
+bool fits(const LayoutElement& element, const FieldValue& value) {
+    return std::holds_alternative<double>(value) == (element.type == ElementType::FixedReal);
 }
 
-std::string renderValue(const RecordWriter& writer, const LayoutElement& element, const FieldValue& value) {
-    if (element.type == ElementType::FixedReal) {
-        const double* real = std::get_if<double>(&value);
-        if (real == nullptr) failRun(ioFailure(IoFailure::IntegerUnderReal, StatementKind::Write, writer.unitText));
-        return renderFixed(*real, element.width, element.decimals);
+void renderField(char* field, int width, int decimals, const FieldValue& value) {
+    if (const double* real = std::get_if<double>(&value)) {
+        renderFixedInto(field, *real, width, decimals);
+    } else {
+        renderIntegerInto(field, std::get<std::int32_t>(value), width);
     }
-    const std::int32_t* integer = std::get_if<std::int32_t>(&value);
-    if (integer == nullptr) failRun(ioFailure(IoFailure::RealUnderInteger, StatementKind::Write, writer.unitText));
-    return renderInteger(*integer, element.width);
 }
 
-}  // namespace
-
-//   "(X,F9.4,^F9.2)" -> Skip 1, F9.4, F9.2 served a variable number of times
-//   "( x 'a''b' 2i3 )" -> Skip 1, literal "a'b", I3 twice
-LayoutProgram parseLayout(std::string_view layout) {
-    LayoutReader reader(layout);
-    if (reader.take() != '(') reader.fail("no opening parenthesis");
-    LayoutProgram program;
-    while (reader.peek() != ')') {
-        program.elements.push_back(parseElement(reader));
-        if (reader.peek() == ',') reader.take();
+// The field, rendered in place at the end of the record after the owed blanks. A field never
+// begins with blanks that are not followed by its text, so the blanks that justify it are
+// placed, as position, with it.
+void placeField(RecordWriter& writer, const LayoutElement& element, const FieldValue& value) {
+    if (!fits(element, value)) {
+        const IoFailure failure =
+            element.type == ElementType::FixedReal ? IoFailure::IntegerUnderReal : IoFailure::RealUnderInteger;
+        failRun(ioFailure(failure, StatementKind::Write, writer.unitText));
     }
-    reader.take();
-    if (reader.peek() != '\0') reader.fail("text after the closing parenthesis");
-    return program;
+    renderField(placeSpace(writer, static_cast<std::size_t>(element.width)), element.width, element.decimals, value);
 }
 
+// One laid-out statement's walk over the layout, its fields placed by placeOne(element, value).
 //   "(X,F9.4,F9.2)", {0.25}        -> "    .2500"        (stops at the F9.2 left without a value)
 //   "(X,F9.4,F9.2)", {1, 2, 3}     -> "   1.0000     2.00", then "   3.0000"
 //   "(X,F9.4,^F9.2)", 3 values, 5  -> 28 characters: the two F9.2 repeats left are not reached
-void writeLaidLine(RecordWriter& writer, const LayoutProgram& layout,
-                   std::span<const FieldValue> values, int variableRepeat) {
+template <class PlaceOne>
+void walkLayout(RecordWriter& writer, const LayoutProgram& layout, std::span<const FieldValue> values,
+                int variableRepeat, PlaceOne placeOne) {
     const auto& elements = layout.elements;
     // Values and no field to take them would start new records for ever.
     if (!values.empty() && std::none_of(elements.begin(), elements.end(), takesValue)) {
         malformed("", "values given to a layout without fields");
     }
-
-    beginStatement(writer);
     writer.pendingBlanks = 0;
     std::size_t next = 0;
     std::size_t place = 0;
@@ -212,10 +201,87 @@ void writeLaidLine(RecordWriter& writer, const LayoutProgram& layout,
                 endRecord(writer, false);
                 return;
             }
-            placeField(writer, renderValue(writer, element, values[next++]));
+            placeOne(element, values[next++]);
         }
     }
     endRecord(writer, false);
+}
+
+}  // namespace
+
+//   "(X,F9.4,^F9.2)" -> Skip 1, F9.4, F9.2 served a variable number of times
+//   "( x 'a''b' 2i3 )" -> Skip 1, literal "a'b", I3 twice
+LayoutProgram parseLayout(std::string_view layout) {
+    LayoutReader reader(layout);
+    if (reader.take() != '(') reader.fail("no opening parenthesis");
+    LayoutProgram program;
+    while (reader.peek() != ')') {
+        program.elements.push_back(parseElement(reader));
+        if (reader.peek() == ',') reader.take();
+    }
+    reader.take();
+    if (reader.peek() != '\0') reader.fail("text after the closing parenthesis");
+    return program;
+}
+
+void writeLaidLine(RecordWriter& writer, const LayoutProgram& layout,
+                   std::span<const FieldValue> values, int variableRepeat) {
+    beginStatement(writer);
+    walkLayout(writer, layout, values, variableRepeat,
+               [&](const LayoutElement& element, const FieldValue& value) { placeField(writer, element, value); });
+}
+
+CompiledRecord compileRecord(const LayoutProgram& layout, std::span<const FieldValue> values, int variableRepeat) {
+    CompiledRecord compiled;
+    compiled.layout = &layout;
+    compiled.variableRepeat = variableRepeat;
+    // The statement is walked once into a writer of its own, the fields' places left blank.
+    RecordWriter scratch;
+    scratch.destination = Destination::ReportFile;
+    bool typesFit = true;
+    walkLayout(scratch, layout, values, variableRepeat, [&](const LayoutElement& element, const FieldValue& value) {
+        char* const field = placeSpace(scratch, static_cast<std::size_t>(element.width));
+        typesFit = typesFit && fits(element, value) && compiled.slotCount < compiled.slots.size();
+        if (!typesFit) return;
+        compiled.slots[compiled.slotCount++] = {static_cast<std::size_t>(field - scratch.record.data()),
+                                                element.width, element.decimals, element.type == ElementType::FixedReal};
+    });
+    const std::string_view records(scratch.buffer.data(), scratch.buffered);
+    const std::size_t lineEnd = records.find("\r\n");
+    compiled.oneRecord = typesFit && compiled.slotCount == values.size() && lineEnd + 2 == records.size() &&
+                         records.size() <= compiled.text.size();
+    if (compiled.oneRecord) {
+        records.copy(compiled.text.data(), records.size());
+        compiled.length = records.size();
+    }
+    return compiled;
+}
+
+void writeRecord(RecordWriter& writer, const CompiledRecord& record, std::span<const FieldValue> values) {
+    bool same = record.oneRecord && values.size() == record.slotCount;
+    for (std::size_t i = 0; same && i < values.size(); ++i) {
+        same = std::holds_alternative<double>(values[i]) == record.slots[i].real;
+    }
+    if (!same) return writeLaidLine(writer, *record.layout, values, record.variableRepeat);
+
+    beginStatement(writer);
+    // Straight into the file's buffer when the record, in whole words, fits in the room left;
+    // else by the record, which the buffer takes across its boundary.
+    const std::size_t words = (record.length + 7) / 8;
+    const bool inBuffer =
+        writer.destination == Destination::ReportFile && writer.buffer.size() - writer.buffered >= 8 * words;
+    char* const to = inBuffer ? writer.buffer.data() + writer.buffered : writer.record.data();
+    for (std::size_t i = 0; i < words; ++i) std::memcpy(to + 8 * i, record.text.data() + 8 * i, 8);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const CompiledRecord::Slot& slot = record.slots[i];
+        renderField(to + slot.at, slot.width, slot.decimals, values[i]);
+    }
+    if (inBuffer) {
+        bufferedInPlace(writer, record.length);
+    } else {
+        writer.recordLength = record.length - 2;  // the line end comes with endRecord
+        endRecord(writer, false);
+    }
 }
 
 }  // namespace reduz

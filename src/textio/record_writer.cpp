@@ -1,6 +1,8 @@
 #include "textio/record_writer.hpp"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 #include "failure/run_failure.hpp"
@@ -41,16 +43,21 @@ void flushBuffer(RecordWriter& writer) {
     if (length > 0) failBufferWrite(writer, writeAll(writer.fd, std::string_view(writer.buffer.data(), length)));
 }
 
-void bufferBytes(RecordWriter& writer, std::string_view bytes) {
-    while (!bytes.empty()) {
+void bufferBytes(RecordWriter& writer, const char* bytes, std::size_t length) {
+    while (length > 0) {
         const std::size_t room = writer.buffer.size() - writer.buffered;
-        const std::size_t take = bytes.size() < room ? bytes.size() : room;
-        bytes.copy(writer.buffer.data() + writer.buffered, take);
+        const std::size_t take = length < room ? length : room;
+        char* to = writer.buffer.data() + writer.buffered;
+        // Records are short: a loop costs less than a call to the library's copy.
+        for (std::size_t i = 0; i < take; ++i) to[i] = bytes[i];
         writer.buffered += take;
-        bytes.remove_prefix(take);
+        bytes += take;
+        length -= take;
         if (writer.buffered == writer.buffer.size()) flushBuffer(writer);
     }
 }
+
+constexpr std::size_t recordCapacity = 256;
 
 }  // namespace
 
@@ -79,28 +86,45 @@ void beginStatement(RecordWriter& writer) {
     }
 }
 
-void placeText(RecordWriter& writer, std::string_view text) {
-    if (writer.pendingBlanks > 0) {
-        writer.record.append(static_cast<std::size_t>(writer.pendingBlanks), ' ');
-        writer.pendingBlanks = 0;
+void bufferedInPlace(RecordWriter& writer, std::size_t length) {
+    writer.buffered += length;
+    if (writer.buffered == writer.buffer.size()) flushBuffer(writer);
+}
+
+char* placeSpace(RecordWriter& writer, std::size_t count) {
+    const auto blanks = static_cast<std::size_t>(writer.pendingBlanks);
+    if (blanks > recordCapacity || count > recordCapacity || writer.recordLength + blanks + count > recordCapacity) {
+        std::fprintf(stderr, "record longer than %zu characters\n", recordCapacity);
+        std::abort();
     }
-    writer.record.append(text);
+    char* place = writer.record.data() + writer.recordLength;
+    for (std::size_t i = 0; i < blanks; ++i) *place++ = ' ';
+    writer.pendingBlanks = 0;
+    writer.recordLength += blanks + count;
+    return place;
+}
+
+void placeText(RecordWriter& writer, std::string_view text) {
+    char* place = placeSpace(writer, text.size());
+    for (const char c : text) *place++ = c;
 }
 
 void endRecord(RecordWriter& writer, bool writeOwedBlanks) {
     if (writeOwedBlanks) placeText(writer, {});
     writer.pendingBlanks = 0;
+    const std::string_view record(writer.record.data(), writer.recordLength);
+    writer.recordLength = 0;
     if (writer.destination == Destination::Console) {
         // The first character steers the line advance and is not shown.
         std::string bytes = lineEndPending() ? "\r\n" : "";
-        if (!writer.record.empty()) bytes.append(writer.record, 1);
+        if (!record.empty()) bytes.append(record.substr(1));
         writeAll(writer.fd, bytes);
         setLineEndPending(true);
     } else {
-        writer.record += "\r\n";
-        bufferBytes(writer, writer.record);
+        writer.record[record.size()] = '\r';
+        writer.record[record.size() + 1] = '\n';
+        bufferBytes(writer, record.data(), record.size() + 2);
     }
-    writer.record.clear();
 }
 
 void writeFreeLine(RecordWriter& writer, std::string_view text) {

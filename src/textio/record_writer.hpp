@@ -20,7 +20,11 @@ struct RecordWriter {
     Destination destination = Destination::Console;
     int fd = -1;            // standard output, or the report file while it is open
     std::string unitText;   // name of the connection in failure reports
-    std::string record;     // characters placed in the current record
+    // The characters placed in the current record, and room for its line end. The program's
+    // longest record is 80 characters (a free-form line); placing more is a mistake of the
+    // program and aborts.
+    std::array<char, 258> record{};
+    std::size_t recordLength = 0;
     int pendingBlanks = 0;  // blanks owed before the next character placed
     bool open = false;            // report file: connected
     bool writable = false;        // report file: opened with write access
@@ -59,7 +63,12 @@ void stopRun();
 void beginStatement(RecordWriter& writer);
 // Places text in the current record, owed blanks first.
 void placeText(RecordWriter& writer, std::string_view text);
+// The same for `count` characters to be written in place: the owed blanks, then room for them.
+char* placeSpace(RecordWriter& writer, std::size_t count);
 // Ends the current record; owed blanks are written first (free-form) or dropped (laid-out).
 void endRecord(RecordWriter& writer, bool writeOwedBlanks);
+// A whole record with its line end, written by the caller straight into the report file's
+// buffer at its end, where `length` bytes of room were left.
+void bufferedInPlace(RecordWriter& writer, std::size_t length);
 
 }  // namespace reduz

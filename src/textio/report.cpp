@@ -33,7 +33,9 @@ std::string_view header(std::int32_t kind) {
 
 void writeReport(const ModelParameters& p, const LagTable& table) {
     static const LayoutProgram heading = parseLayout("(X,' h ','REDUZ-Model')");
-    static const LayoutProgram row = parseLayout("(X,I3,F9.4)");
+    static const LayoutProgram rowLayout = parseLayout("(X,I3,F9.4)");
+    static const FieldValue rowTypes[2] = {std::int32_t{0}, 0.0};
+    static const CompiledRecord row = compileRecord(rowLayout, rowTypes);
     assert(p.maxLag <= maxTableLag);
 
     openOutputFile("ReduzModel.txt");
@@ -50,7 +52,7 @@ void writeReport(const ModelParameters& p, const LagTable& table) {
     writeLaidLine(file, heading, {});
     for (std::int32_t lag = 0; lag <= p.maxLag; ++lag) {
         const FieldValue values[2] = {lag, table[static_cast<std::size_t>(lag)]};
-        writeLaidLine(file, row, values);
+        writeRecord(file, row, values);
     }
     closeOutputFile();
 }

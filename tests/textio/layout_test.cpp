@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,7 @@ struct LaidCase {
     std::string expected;
 };
 
-TEST(WriteLaidLine, Records) {
-    const LaidCase cases[] = {
+const LaidCase laidCases[] = {
         // The parameter lines: one or two values, or three to six under the ^ repeat.
         {"(X,F9.4,F9.2)", {0.25}, 0, "     .2500\r\n"},
         {"(X,F9.4,F9.2)", {0.25, 25.0}, 0, "     .2500    25.00\r\n"},
@@ -53,7 +53,7 @@ TEST(WriteLaidLine, Records) {
         // The column heading and a table row.
         {"(X,' h ','REDUZ-Model')", {}, 0, "  h REDUZ-Model\r\n"},
         {"(X,I3,F9.4)", {7, 0.6}, 0, "   7    .6000\r\n"},
-        {"(X,I3,F9.4)", {1000, 10000.0}, 0, " " + std::string(12, '*') + "\r\n"},
+        {"(X,I3,F9.4)", {1000, 10000.0}, 0, " ************\r\n"},
 
         // Out of values: a field with repeats left stops at once, otherwise the literals up to
         // the next field are placed; owed blanks at the end are dropped.
@@ -79,10 +79,50 @@ TEST(WriteLaidLine, Records) {
         {"('it''s',\" say \"\"hi\"\" \",\"'\")", {}, 0, "it's say \"hi\" '\r\n"},
         {"(' a\tb ')", {}, 0, " a\tb \r\n"},
         {"()", {}, 0, "\r\n"},
-    };
-    for (const LaidCase& c : cases) {
+};
+
+TEST(WriteLaidLine, Records) {
+    for (const LaidCase& c : laidCases) {
         EXPECT_EQ(laid(c.layout, c.values, c.variableRepeat), c.expected) << c.layout;
     }
+}
+
+// Everything a writer to a scratch file holds after three statements, the buffer's first
+// `filled` bytes taken already, so that records cross the buffer's boundary.
+template <class Write>
+std::string threeStatements(std::size_t filled, Write write) {
+    char name[] = "/tmp/reduz-layout-XXXXXX";
+    const int fd = ::mkstemp(name);
+    reduz::RecordWriter writer = bufferWriter();
+    writer.fd = fd;
+    writer.buffer.fill('x');
+    writer.buffered = filled;
+    for (int i = 0; i < 3; ++i) write(writer);
+    std::string bytes(static_cast<std::size_t>(::lseek(fd, 0, SEEK_END)), '\0');
+    ::pread(fd, bytes.data(), bytes.size(), 0);
+    ::close(fd);
+    ::unlink(name);
+    bytes.append(writer.buffer.data(), writer.buffered);
+    return bytes;
+}
+
+// A compiled record writes what the laid-out statement writes, wherever the buffer stands;
+// statements of several records fall back to it.
+TEST(CompiledRecord, WritesWhatTheLaidOutStatementWrites) {
+    for (const LaidCase& c : laidCases) {
+        const reduz::LayoutProgram layout = reduz::parseLayout(c.layout);
+        const reduz::CompiledRecord record = reduz::compileRecord(layout, c.values, c.variableRepeat);
+        for (std::size_t filled : {0, 1, 1009, 1012, 1017, 1023}) {
+            const std::string laidOut = threeStatements(
+                filled, [&](reduz::RecordWriter& w) { reduz::writeLaidLine(w, layout, c.values, c.variableRepeat); });
+            const std::string compiled =
+                threeStatements(filled, [&](reduz::RecordWriter& w) { reduz::writeRecord(w, record, c.values); });
+            EXPECT_EQ(compiled, laidOut) << c.layout << " after " << filled;
+        }
+    }
+    const reduz::LayoutProgram row = reduz::parseLayout("(X,I3,F9.4)");
+    EXPECT_TRUE(reduz::compileRecord(row, std::vector<FieldValue>{7, 0.6}).oneRecord);
+    EXPECT_FALSE(reduz::compileRecord(row, std::vector<FieldValue>{7, 0.6, 8, 0.7}).oneRecord);
 }
 
 TEST(ParseLayout, ProgramLayoutElements) {
@@ -131,6 +171,15 @@ TEST(WriteLaidLine, ValueOfTheWrongKindFails) {
         const std::vector<FieldValue> values{c.value};
         try {
             reduz::writeLaidLine(writer, reduz::parseLayout(c.layout), values);
+            ADD_FAILURE() << c.layout << " accepted the value";
+        } catch (const reduz::RunFailure& failure) {
+            EXPECT_EQ(failure.number, c.number) << c.layout;
+        }
+        // A record compiled for other types writes laid out, and fails the same way.
+        const reduz::LayoutProgram layout = reduz::parseLayout(c.layout);
+        const std::vector<FieldValue> others{std::holds_alternative<double>(c.value) ? FieldValue(std::int32_t{1}) : FieldValue(1.0)};
+        try {
+            reduz::writeRecord(writer, reduz::compileRecord(layout, others), values);
             ADD_FAILURE() << c.layout << " accepted the value";
         } catch (const reduz::RunFailure& failure) {
             EXPECT_EQ(failure.number, c.number) << c.layout;
