@@ -9,6 +9,7 @@
 
 #include "fit/failures.hpp"
 #include "fit/number_text.hpp"
+#include "fit/text_case.hpp"
 
 namespace reduz::fit {
 
@@ -51,10 +52,8 @@ constexpr std::array<KeyName, 8> keyNames = {{
 }};
 
 std::optional<Key> keyOf(std::string_view token) {
-    std::string lower(token);
-    for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     for (const KeyName& k : keyNames) {
-        if (k.name == lower) return k.key;
+        if (sameIgnoringCase(k.name, token)) return k.key;
     }
     return std::nullopt;
 }

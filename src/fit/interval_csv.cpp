@@ -9,6 +9,7 @@
 #include "fit/csv_records.hpp"
 #include "fit/failures.hpp"
 #include "fit/number_text.hpp"
+#include "fit/text_case.hpp"
 
 namespace reduz::fit {
 
@@ -39,20 +40,13 @@ struct Reading {
     long long intervals = 0;
 };
 
-bool sameName(std::string_view a, std::string_view b) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-               return lower(x) == lower(y);
-           });
-}
-
 void findColumns(Reading& r, const CsvRecord& header, const ColumnNames& names) {
     r.header = header.fields;
     const std::array<const std::string*, 4> wanted = {&names.hole, &names.from, &names.to, &names.classes};
     for (std::size_t w = 0; w < wanted.size(); ++w) {
         std::optional<std::size_t> found;
         for (std::size_t c = 0; c < r.header.size(); ++c) {
-            if (!sameName(r.header[c], *wanted[w])) continue;
+            if (!sameIgnoringCase(r.header[c], *wanted[w])) continue;
             if (found) {
                 failInput(r.file, header.line, static_cast<long>(c) + 1,
                           "column \"" + *wanted[w] + "\" appears twice (columns " + std::to_string(*found + 1) +

@@ -14,6 +14,7 @@
 #include "fit/number_text.hpp"
 #include "fit/progress.hpp"
 #include "fit/result_csv.hpp"
+#include "fit/text_case.hpp"
 #include "fit/whole_files.hpp"
 
 namespace reduz::fit {
@@ -70,12 +71,7 @@ std::string_view directionName(Direction direction) {
 
 bool isMapDirection(Direction direction) { return direction != Direction::down && direction != Direction::up; }
 
-bool namesMap(std::string_view path) {
-    if (path.size() < 4) return false;
-    std::string ending(path.substr(path.size() - 4));
-    for (char& c : ending) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    return ending == ".asc";
-}
+bool namesMap(std::string_view path) { return endsIgnoringCase(path, ".asc"); }
 
 std::string classesPathBeside(std::string_view output) {
     const std::size_t slash = output.rfind('/');
