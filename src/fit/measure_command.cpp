@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <cmath>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <new>
 #include <optional>
 #include <unistd.h>
@@ -42,6 +44,13 @@ std::string readInputFile(const std::string& path) {
     }
     ::close(fd);
     return text;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
 }
 
 bool backward(Direction d) { return d == Direction::up || d == Direction::west || d == Direction::north; }
@@ -88,12 +97,18 @@ Measurement measureInput(const MeasureRequest& request, const ProgressFn& progre
                   std::to_string(logs.classes.size()) + " classes are too many to measure at " +
                       std::to_string(request.lags + 1) + " lags");
     }
-    return measureTransiograms(logs, LagSpec{request.step, request.lags, backward(request.direction)}, progress);
+    Measurement m = measureTransiograms(logs, LagSpec{request.step, request.lags, backward(request.direction)}, progress);
+    // Every L_ij is at most the logged length: while that is finite, so is every value written.
+    if (!std::isfinite(m.loggedLength)) failInput(request.input, 0, 0, "the logged length is too large to measure");
+    return m;
 }
 
 int runMeasure(const MeasureRequest& request) {
     const std::string classesPath = classesPathBeside(request.output);
     try {
+        for (const std::string& target : {request.output, classesPath}) {
+            if (sameFile(request.input, target)) failInput(target, 0, 0, "is the input, which would be overwritten");
+        }
         ProgressBar bar;
         std::optional<bool> barWanted;  // decided after the first hole, when the work is known
         const Measurement m = measureInput(request, [&](long long done, long long total) {

@@ -58,6 +58,7 @@ TEST(BadInput, OneLineNamingFileLineAndColumn) {
          "logs.csv:4:2: hole A: from 1.5 to 3 overlaps from 0 to 2 on line 2"},
         {"logs.csv", (h + "A,5,9,x\nA,0,10,y\n"), "logs.csv:3:2: hole A: from 0 to 10 overlaps from 5 to 9 on line 2"},
         {"logs.csv", (h + "A,0,1,x\nA,0,1,x\n"), "logs.csv:3:2: hole A: from 0 to 1 overlaps from 0 to 1 on line 2"},
+        {"logs.csv", (h + "A,-1e308,1e308,x\n"), "logs.csv: the logged length is too large to measure"},
         // a map's header
         {"map.asc", "", "map.asc: the header has no ncols"},
         {"map.asc", "ncols 2\nnrows 2\nxllcorner 0\ncellsize 1\n1 1\n",
@@ -89,11 +90,24 @@ const std::string measureUsage =
     "Usage: reduzfit measure INPUT --step S [--lags N] [--direction D] [--columns H,F,T,C] [-o FILE]\n"
     "Try 'reduzfit measure --help' for more information.\n";
 
+
 struct UsageCase {
     std::vector<std::string> arguments;
     const char* error;
-    const std::string& usage;
+    std::string usage;
 };
+
+// The input is read whole before anything is written, but an output over it would lose it.
+TEST(BadInput, OutputOverTheInputIsRefused) {
+    const UsageCase cases[] = {
+        {{"measure", "m.csv", "--step", "1", "-o", "./m.csv"}, "./m.csv: is the input, which would be overwritten", ""},
+        {{"measure", "classes.csv", "--step", "1"}, "classes.csv: is the input, which would be overwritten", ""},
+    };
+    for (const UsageCase& c : cases) {
+        const Case logs = {c.arguments[1].c_str(), "hole,from,to,class\nA,0,1,x\n", ""};
+        expectRefused(logs, c.arguments, std::string("reduzfit: ") + c.error + "\n");
+    }
+}
 
 TEST(BadInput, UsageErrorsPrintTheUsage) {
     const UsageCase cases[] = {
