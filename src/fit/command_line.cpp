@@ -2,10 +2,12 @@
 
 #include <CLI/CLI.hpp>
 
-#include <array>
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "fit/number_text.hpp"
+#include "fit/text_case.hpp"
 
 namespace reduz::fit {
 
@@ -99,19 +101,18 @@ Direction directionOf(const MeasureWords& words) {
 }
 
 ColumnNames columnsOf(const std::string& text) {
-    std::array<std::string, 4> names;
-    std::size_t count = 0;
-    std::size_t start = 0;
-    while (count < names.size()) {
+    std::vector<std::string> names;
+    for (std::size_t start = 0;;) {
         const std::size_t comma = text.find(',', start);
-        names[count++] = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        names.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         if (comma == std::string::npos) break;
         start = comma + 1;
     }
-    const bool complete = count == names.size() && text.find(',', start) == std::string::npos;
-    for (const std::string& name : names) {
-        if (!complete || name.empty()) {
-            throw UsageError{"--columns takes four names, HOLE,FROM,TO,CLASS, not " + quoted(text)};
+    for (std::size_t n = 0; n < names.size(); ++n) {
+        const bool repeated = std::any_of(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(n),
+                                          [&](const std::string& earlier) { return sameIgnoringCase(earlier, names[n]); });
+        if (names.size() != 4 || names[n].empty() || repeated) {
+            throw UsageError{"--columns takes four different names, HOLE,FROM,TO,CLASS, not " + quoted(text)};
         }
     }
     return ColumnNames{names[0], names[1], names[2], names[3]};

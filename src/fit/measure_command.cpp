@@ -2,13 +2,13 @@
 
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <cmath>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <new>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "fit/ascii_grid.hpp"

@@ -3,10 +3,12 @@
 // measured.csv and classes.csv whole, and sums the input up on standard output.
 //
 //   runMeasure({"logs.csv", step 0.5, lags 40})  -> 0, measured.csv and classes.csv written,
-//                                                   "input  logs.csv\n  holes  4\n..." on stdout
+//                                                   "input          logs.csv\nholes          4\n..."
+//                                                   on stdout
 //   a row it cannot use                          -> 2, "reduzfit: logs.csv:7:2: ..." on stderr,
 //                                                   nothing written
-//   output that cannot be written                -> 1, "reduzfit: cannot write ..." on stderr
+//   output that cannot be written                -> 1, "reduzfit: cannot write ..." on stderr,
+//                                                   older files kept
 
 #include <string>
 #include <string_view>
