@@ -1,5 +1,6 @@
-// The man page reduzmodel(1): it has the sections a reader looks for, and it renders without a
-// single warning, checked with groff or with man where either is installed.
+// The man pages reduzmodel(1) and reduzfit(1): they have the sections a reader looks for, and
+// they render without a single warning, checked with groff or with man where either is
+// installed.
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,13 @@
 namespace reduz::testing {
 namespace {
 
-const std::string manPage = std::string(REDUZ_SOURCE_DIR) + "/man/reduzmodel.1";
+struct Page {
+    std::string path;
+    std::string title;  // as .TH gives it
+};
+
+const Page pages[] = {{std::string(REDUZ_SOURCE_DIR) + "/man/reduzmodel.1", "REDUZMODEL"},
+                      {std::string(REDUZ_SOURCE_DIR) + "/man/reduzfit.1", "REDUZFIT"}};
 
 struct Command {
     std::string output;  // standard output and standard error together
@@ -34,26 +41,31 @@ Command runShell(const std::string& command) {
 bool installed(const std::string& tool) { return runShell("command -v " + tool + " >/dev/null 2>&1").status == 0; }
 
 TEST(ManPage, HasTheUsualSections) {
-    const std::string text = readFile(manPage);
-    ASSERT_EQ(text.rfind(".TH REDUZMODEL 1 ", 0), 0u);
-    for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "FILES", "EXIT STATUS", "EXAMPLES"}) {
-        const std::string heading = std::string(".SH ") + section + "\n";
-        const std::string quoted = std::string(".SH \"") + section + "\"\n";
-        EXPECT_TRUE(text.find(heading) != std::string::npos || text.find(quoted) != std::string::npos) << section;
+    for (const Page& page : pages) {
+        const std::string text = readFile(page.path);
+        ASSERT_EQ(text.rfind(".TH " + page.title + " 1 ", 0), 0u) << page.path;
+        for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "FILES", "EXIT STATUS", "EXAMPLES"}) {
+            const std::string heading = std::string(".SH ") + section + "\n";
+            const std::string quoted = std::string(".SH \"") + section + "\"\n";
+            EXPECT_TRUE(text.find(heading) != std::string::npos || text.find(quoted) != std::string::npos)
+                << page.path << ": " << section;
+        }
     }
 }
 
 TEST(ManPage, RendersWithoutWarnings) {
-    Command render;
-    if (installed("groff")) {
-        render = runShell("groff -man -ww -z '" + manPage + "' 2>&1");
-    } else if (installed("man")) {
-        render = runShell("man --warnings -l '" + manPage + "' 2>&1 >/dev/null");
-    } else {
-        GTEST_SKIP() << "neither groff nor man is installed";
+    for (const Page& page : pages) {
+        Command render;
+        if (installed("groff")) {
+            render = runShell("groff -man -ww -z '" + page.path + "' 2>&1");
+        } else if (installed("man")) {
+            render = runShell("man --warnings -l '" + page.path + "' 2>&1 >/dev/null");
+        } else {
+            GTEST_SKIP() << "neither groff nor man is installed";
+        }
+        EXPECT_EQ(render.status, 0) << page.path;
+        EXPECT_EQ(render.output, "") << page.path;
     }
-    EXPECT_EQ(render.status, 0);
-    EXPECT_EQ(render.output, "");
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <sys/stat.h>
 #include <grp.h>
+#include <map>
+#include <sys/resource.h>
 #include <poll.h>
 #include <pwd.h>
 #include <sys/wait.h>
@@ -75,13 +77,13 @@ void pump(int inFd, std::string_view input, int outFd, int errFd, RunResult& res
 struct CopiedBinary {
     std::string directory;
     std::string path;
-    CopiedBinary() {
+    explicit CopiedBinary(const std::string& binary) {
         std::string pattern = (std::filesystem::temp_directory_path() / "reduz-bin-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) return;
         directory = pattern;
-        path = directory + "/reduzmodel";
+        path = directory + "/" + std::filesystem::path(binary).filename().string();
         std::error_code error;
-        std::filesystem::copy_file(REDUZMODEL_BINARY, path, error);
+        std::filesystem::copy_file(binary, path, error);
         ::chmod(directory.c_str(), 0755);
         ::chmod(path.c_str(), 0755);
     }
@@ -91,9 +93,9 @@ struct CopiedBinary {
     }
 };
 
-const std::string& unprivilegedBinary() {
-    static const CopiedBinary copy;
-    return copy.path;
+const std::string& unprivilegedBinary(const std::string& binary) {
+    static std::map<std::string, CopiedBinary> copies;
+    return copies.try_emplace(binary, binary).first->second.path;
 }
 
 }  // namespace
@@ -105,6 +107,11 @@ bool canDropPrivileges() {
 }
 
 RunResult runBinary(const std::string& directory, const RunOptions& options) {
+    return runCommand(REDUZMODEL_BINARY, {}, directory, options);
+}
+
+RunResult runCommand(const std::string& binary, const std::vector<std::string>& arguments,
+                     const std::string& directory, const RunOptions& options) {
     RunResult result;
     uid_t uid = 0;
     gid_t gid = 0;
@@ -116,7 +123,11 @@ RunResult runBinary(const std::string& directory, const RunOptions& options) {
     for (int fd = 0; fd <= 2; ++fd) {
         if (::fcntl(fd, F_GETFD) < 0) ::open("/dev/null", O_RDWR);
     }
-    const std::string binary = options.asUnprivileged ? unprivilegedBinary() : REDUZMODEL_BINARY;
+    const std::string program = options.asUnprivileged ? unprivilegedBinary(binary) : binary;
+    const std::string name = std::filesystem::path(binary).filename().string();
+    std::vector<char*> argv{const_cast<char*>(name.c_str())};
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
     int in[2], out[2], err[2];
     if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) {
         ADD_FAILURE() << "pipe failed";
@@ -141,7 +152,13 @@ RunResult runBinary(const std::string& directory, const RunOptions& options) {
         if (options.asUnprivileged) {
             if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(125);
         }
-        ::execl(binary.c_str(), "reduzmodel", static_cast<char*>(nullptr));
+        if (options.fileSizeLimit >= 0) {
+            // The write past the limit fails with EFBIG rather than ending the program.
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit)};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(124);
+        }
+        ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
     ::close(in[0]);

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace reduz::testing {
 
@@ -16,9 +17,14 @@ struct RunOptions {
     std::string input;             // bytes on standard input (a pipe, closed after them)
     bool asUnprivileged = false;   // run as the user "nobody" (the test fails if that is impossible)
     bool outputsClosed = false;    // standard output and error are pipes nobody reads
+    long fileSizeLimit = -1;       // bytes the program may write to a file (RLIMIT_FSIZE), -1: no limit
 };
 
+// Runs reduzmodel, which takes no arguments.
 RunResult runBinary(const std::string& directory, const RunOptions& options = {});
+// Runs a program with arguments: runCommand(REDUZFIT_BINARY, {"measure", "logs.csv", ...}, dir).
+RunResult runCommand(const std::string& binary, const std::vector<std::string>& arguments,
+                     const std::string& directory, const RunOptions& options = {});
 
 // For a test that needs a real permission denial: true when the child can drop to "nobody".
 bool canDropPrivileges();

@@ -55,4 +55,15 @@ bool fileExists(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
+std::map<std::string, std::string> filesIn(const std::string& directory) {
+    std::map<std::string, std::string> files;
+    std::error_code ignored;
+    for (auto it = std::filesystem::recursive_directory_iterator(directory, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+        if (!it->is_regular_file(ignored)) continue;
+        files[std::filesystem::relative(it->path(), directory, ignored).string()] = readFile(it->path().string());
+    }
+    return files;
+}
+
 }  // namespace reduz::testing

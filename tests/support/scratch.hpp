@@ -1,6 +1,7 @@
 #pragma once
 // Scratch directories for tests: each test gets a fresh one, removed afterwards.
 
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -19,5 +20,7 @@ struct ScratchDir {
 void writeFile(const std::string& path, std::string_view bytes);
 std::string readFile(const std::string& path);  // whole file; fails the test when unreadable
 bool fileExists(const std::string& path);
+// Every file below the directory by its relative path, with its bytes: {"out/m.csv": "lag,..."}.
+std::map<std::string, std::string> filesIn(const std::string& directory);
 
 }  // namespace reduz::testing

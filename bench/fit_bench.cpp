@@ -1,0 +1,103 @@
+// What `reduzfit measure` spends its time on, over the size: 100,000 intervals in 2,000
+// holes of 6 classes (no two neighbours of one class, so every interval is a run of its own),
+// measured at 200 lags spanning a whole hole. The sweep alone, reading the CSV, and the whole
+// measurement in-process from CSV text to the two files' text.
+//
+//   build/bench/fit_bench [--benchmark_filter=REGEX]
+//   build/bench/fit_bench --write-logs=FILE      writes the logs as CSV and stops, for timing
+//                                                whole runs of the program over them
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "fit/interval_csv.hpp"
+#include "fit/number_text.hpp"
+#include "fit/result_csv.hpp"
+#include "fit/sweep.hpp"
+
+namespace {
+
+constexpr int holes = 2000;
+constexpr int intervalsPerHole = 50;
+constexpr int classes = 6;
+constexpr reduz::fit::LagSpec lags{0.25, 200, false};  // lag 200 is 50, about a hole's length
+
+// Lengths of 0.1 to 1.9 (mean 1) rounded to centimetres, as logs give them.
+std::string benchLogs() {
+    std::mt19937_64 bits(14);
+    std::string csv = "hole,from,to,class\n";
+    for (int h = 0; h < holes; ++h) {
+        long long at = 0;
+        std::uint64_t previous = classes;
+        for (int i = 0; i < intervalsPerHole; ++i) {
+            const long long next = at + 10 + static_cast<long long>(bits() % 181);
+            std::uint64_t code = bits() % (classes - 1);
+            if (code >= previous) ++code;
+            previous = code;
+            for (const std::string& field : {"BH" + std::to_string(h), reduz::fit::shortest(static_cast<double>(at) / 100),
+                                             reduz::fit::shortest(static_cast<double>(next) / 100)}) {
+                csv += field;
+                csv += ',';
+            }
+            csv += "class";
+            csv += static_cast<char>('A' + code);
+            csv += '\n';
+            at = next;
+        }
+    }
+    return csv;
+}
+
+const std::string& logsText() {
+    static const std::string text = benchLogs();
+    return text;
+}
+
+reduz::fit::Logs readLogs() { return reduz::fit::readIntervalLogs(logsText(), "bench.csv", reduz::fit::ColumnNames{}); }
+
+void sweep(benchmark::State& state) {
+    const reduz::fit::Logs logs = readLogs();
+    for (auto _ : state) {
+        const reduz::fit::Measurement m = reduz::fit::measureTransiograms(logs, lags);
+        benchmark::DoNotOptimize(m.pairLengths.data());
+    }
+    state.SetItemsProcessed(state.iterations() * holes * intervalsPerHole * (lags.lags + 1));
+}
+
+void readCsv(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(readLogs().holes.data());
+    state.SetItemsProcessed(state.iterations() * holes * intervalsPerHole);
+}
+
+void textToText(benchmark::State& state) {
+    for (auto _ : state) {
+        const reduz::fit::Measurement m = reduz::fit::measureTransiograms(readLogs(), lags);
+        benchmark::DoNotOptimize(reduz::fit::measuredCsv(m).size() + reduz::fit::classesCsv(m).size());
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    constexpr std::string_view writeLogs = "--write-logs=";
+    if (argc == 2 && std::string_view(argv[1]).substr(0, writeLogs.size()) == writeLogs) {
+        std::FILE* out = std::fopen(argv[1] + writeLogs.size(), "wb");
+        const std::string& text = logsText();
+        const bool written = out != nullptr && std::fwrite(text.data(), 1, text.size(), out) == text.size();
+        return out != nullptr && std::fclose(out) == 0 && written ? 0 : 1;
+    }
+    benchmark::RegisterBenchmark("measureTransiograms/100k-intervals-200-lags", sweep)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("readIntervalLogs/100k-intervals", readCsv)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("measure/csv-text-to-csv-text", textToText)->Unit(benchmark::kMillisecond);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// reduzfit's command line (CLI11): the commands, their options, help and version.
+//
+//   reduzfit measure logs.csv --step 0.5 --lags 40   -> measure, with the request filled in
+//   reduzfit --help / reduzfit measure --help        -> help, its text for standard output
+//   reduzfit --version                               -> version, "reduzfit (reduzmodel) 1.0.0\n"
+//   reduzfit measure logs.csv --step 0               -> usageError, "reduzfit: --step must be a
+//                                                       number above 0, not \"0\"\nUsage: ..."
+
+#include <string>
+
+#include "fit/measure_command.hpp"
+
+namespace reduz::fit {
+
+enum class Action { measure, help, version, usageError };
+
+struct CommandLine {
+    Action action = Action::usageError;
+    std::string text;  // help or version for standard output; the usage error for standard error
+    MeasureRequest measure;
+};
+
+CommandLine parseCommandLine(int argc, const char* const* argv);
+
+}  // namespace reduz::fit

@@ -1,0 +1,28 @@
+#pragma once
+// The records of an RFC 4180 text (read by libcsv, strictly), each with the line it starts on.
+//
+//   "hole,from\nBH1,0\n\nBH1,\"2\"\n"   -> {1: "hole","from"} {2: "BH1","0"} {4: "BH1","2"}
+//   "a,\"b\nc\"\nd\n"                  -> {1: "a","b\nc"} {3: "d"}   (a quoted line end)
+//   "a,b\"c\n"                         -> InputError "FILE:1:2: ..."  (a stray quote)
+//
+// Blanks around an unquoted value are dropped, empty lines are passed over, and a UTF-8 byte
+// order mark in front of the first record is ignored.
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace reduz::fit {
+
+struct CsvRecord {
+    long line = 0;  // the line of its first value
+    std::vector<std::string> fields;
+};
+
+// Calls onRecord for every record in order; stops at the first malformed one with an
+// InputError naming `file`, the line and the value's column.
+void forEachCsvRecord(std::string_view text, std::string_view file,
+                      const std::function<void(const CsvRecord&)>& onRecord);
+
+}  // namespace reduz::fit

@@ -1,0 +1,25 @@
+// reduzfit: measures transiograms from borehole logs and categorical maps.
+
+#include <csignal>
+#include <cstdio>
+
+#include "fit/command_line.hpp"
+#include "fit/measure_command.hpp"
+
+int main(int argc, char** argv) {
+    // A console that has gone away must not kill the run before its files are written.
+    std::signal(SIGPIPE, SIG_IGN);
+    const reduz::fit::CommandLine command = reduz::fit::parseCommandLine(argc, argv);
+    switch (command.action) {
+        case reduz::fit::Action::measure:
+            return reduz::fit::runMeasure(command.measure);
+        case reduz::fit::Action::help:
+        case reduz::fit::Action::version:
+            std::fputs(command.text.c_str(), stdout);
+            return std::fflush(stdout) == 0 ? 0 : 1;
+        case reduz::fit::Action::usageError:
+            break;
+    }
+    std::fputs(command.text.c_str(), stderr);
+    return 2;
+}

@@ -1,0 +1,132 @@
+#include "fit/measure_command.hpp"
+
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "fit/ascii_grid.hpp"
+#include "fit/failures.hpp"
+#include "fit/number_text.hpp"
+#include "fit/progress.hpp"
+#include "fit/result_csv.hpp"
+#include "fit/text_case.hpp"
+#include "fit/whole_files.hpp"
+
+namespace reduz::fit {
+
+namespace {
+
+// A table of L_ij above this many values (1 GiB) is refused rather than left to exhaust memory.
+constexpr std::size_t largestPairTable = std::size_t{1} << 27;
+
+std::string readInputFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) failInput(path, 0, 0, std::strerror(errno));
+    std::string text;
+    char chunk[65536];
+    while (true) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            failInput(path, 0, 0, std::strerror(error));
+        }
+        if (got == 0) break;
+        text.append(chunk, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return text;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+bool backward(Direction d) { return d == Direction::up || d == Direction::west || d == Direction::north; }
+
+void printSummary(const MeasureRequest& request, const Measurement& m, const std::string& classesPath) {
+    std::printf("input          %s\n", request.input.c_str());
+    std::printf("holes          %lld\n", m.holes);
+    std::printf("intervals      %lld\n", m.intervals);
+    std::printf("classes        %zu\n", m.classes.size());
+    std::printf("logged length  %s\n", shortest(m.loggedLength).c_str());
+    std::printf("lags           0 to %d by %s, %s\n", m.lags, shortest(m.step).c_str(),
+                std::string(directionName(request.direction)).c_str());
+    std::printf("written        %s, %s\n", request.output.c_str(), classesPath.c_str());
+}
+
+int report(const char* text, int status) {
+    std::fprintf(stderr, "reduzfit: %s\n", text);
+    return status;
+}
+
+}  // namespace
+
+std::string_view directionName(Direction direction) {
+    constexpr std::array<std::string_view, 6> names = {"down", "up", "east", "west", "north", "south"};
+    return names[static_cast<std::size_t>(direction)];
+}
+
+bool isMapDirection(Direction direction) { return direction != Direction::down && direction != Direction::up; }
+
+bool namesMap(std::string_view path) { return endsIgnoringCase(path, ".asc"); }
+
+std::string classesPathBeside(std::string_view output) {
+    const std::size_t slash = output.rfind('/');
+    return std::string(slash == std::string_view::npos ? "" : output.substr(0, slash + 1)) + "classes.csv";
+}
+
+Measurement measureInput(const MeasureRequest& request, const ProgressFn& progress) {
+    const std::string text = readInputFile(request.input);
+    const bool alongColumns = request.direction == Direction::north || request.direction == Direction::south;
+    const Logs logs = namesMap(request.input) ? readAsciiGrid(text, request.input, alongColumns)
+                                              : readIntervalLogs(text, request.input, request.columns);
+    if (pairTableSize(logs.classes.size(), request.lags) > largestPairTable) {
+        failInput(request.input, 0, 0,
+                  std::to_string(logs.classes.size()) + " classes are too many to measure at " +
+                      std::to_string(request.lags + 1) + " lags");
+    }
+    Measurement m = measureTransiograms(logs, LagSpec{request.step, request.lags, backward(request.direction)}, progress);
+    // Every L_ij is at most the logged length: while that is finite, so is every value written.
+    if (!std::isfinite(m.loggedLength)) failInput(request.input, 0, 0, "the logged length is too large to measure");
+    return m;
+}
+
+int runMeasure(const MeasureRequest& request) {
+    const std::string classesPath = classesPathBeside(request.output);
+    try {
+        for (const std::string& target : {request.output, classesPath}) {
+            if (sameFile(request.input, target)) failInput(target, 0, 0, "is the input, which would be overwritten");
+        }
+        ProgressBar bar;
+        std::optional<bool> barWanted;  // decided after the first hole, when the work is known
+        const Measurement m = measureInput(request, [&](long long done, long long total) {
+            if (!barWanted) barWanted = wantsProgress(bar.fd, total * (request.lags + 1));
+            if (*barWanted) showProgress(bar, done, total);
+        });
+        clearProgress(bar);
+        writeWholeFiles({{request.output, measuredCsv(m)}, {classesPath, classesCsv(m)}});
+        printSummary(request, m, classesPath);
+    } catch (const InputError& e) {
+        return report(e.what(), 2);
+    } catch (const OutputError& e) {
+        return report(e.what(), 1);
+    } catch (const std::bad_alloc&) {
+        return report("out of memory", 1);
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) return report("cannot write the summary to standard output", 1);
+    return 0;
+}
+
+}  // namespace reduz::fit

@@ -1,0 +1,44 @@
+#pragma once
+// Running the real reduzfit in a fresh directory that holds the given files, and everything
+// the directory holds afterwards.
+
+#include <map>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "support/process.hpp"
+#include "support/scratch.hpp"
+
+namespace reduz::testing {
+
+struct FitRun {
+    RunResult result;
+    std::map<std::string, std::string> files;  // every file after the run, by relative path
+};
+
+// A name ending in "/" makes a directory; `prepare` may change the directory before the run.
+template <typename Prepare>
+FitRun runFit(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& inputs,
+              const RunOptions& options, Prepare prepare) {
+    ScratchDir dir;
+    for (const auto& [name, bytes] : inputs) {
+        if (name.back() == '/') {
+            ::mkdir(dir.file(name).c_str(), 0777);
+        } else {
+            writeFile(dir.file(name), bytes);
+        }
+    }
+    prepare(dir);
+    FitRun run;
+    run.result = runCommand(REDUZFIT_BINARY, arguments, dir.path, options);
+    run.files = filesIn(dir.path);
+    return run;
+}
+
+inline FitRun runFit(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& inputs,
+                     const RunOptions& options = {}) {
+    return runFit(arguments, inputs, options, [](const ScratchDir&) {});
+}
+
+}  // namespace reduz::testing
