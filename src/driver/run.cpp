@@ -1,6 +1,7 @@
 #include "driver/run.hpp"
 
 #include <array>
+#include <new>
 
 #include "failure/float_settings.hpp"
 #include "failure/run_failure.hpp"
@@ -80,6 +81,9 @@ int runProgram() {
         runSequence();
     } catch (const RunFailure& failure) {
         writeErrorReport(failureReport(failure));
+        return endRun(1);
+    } catch (const std::bad_alloc&) {
+        writeErrorReport(outOfMemoryReport());
         return endRun(1);
     }
     return endRun(0);

@@ -32,6 +32,8 @@ constexpr Entry ioEntries[] = {
     {6417, "too many open files"},
     {6421, "write not allowed: file open for reading only or access denied"},
     {6422, "no space left on device"},
+    {6423, "file too large: the limit on file size is reached"},
+    {6424, "write error reported by the system"},
     {6500, "read error reported by the system"},
     {6501, "end of file encountered"},
     {6502, "repeat count of zero or below"},
@@ -98,6 +100,8 @@ std::string failureReport(const RunFailure& failure) {
     report += "\r\n";
     return report;
 }
+
+std::string_view outOfMemoryReport() { return "\r\nrun-time error F6700: MEMORY\r\n- insufficient memory\r\n"; }
 
 void failRun(RunFailure failure) { throw failure; }
 

@@ -35,6 +35,8 @@ enum class IoFailure {
     TooManyOpenFiles,     // 6417 the limit on open files
     WriteNotAllowed,      // 6421 a report file that may not be written
     NoSpace,              // 6422 the disk is full
+    FileTooLarge,         // 6423 the limit on a file's size is reached
+    WriteError,           // 6424 writing refused by the system for another reason
     ReadError,            // 6500 reading refused by the system
     EndOfFile,            // 6501 the input ended before the statement had its values
     RepeatCountBelowOne,  // 6502 a repeat count of zero or below
@@ -69,6 +71,10 @@ std::string_view ioFailureMessage(IoFailure failure);
 
 // The exact bytes of the report written to standard error.
 std::string failureReport(const RunFailure& failure);
+
+// The report of a failed allocation, written as it stands, without allocating:
+// "\r\nrun-time error F6700: MEMORY\r\n- insufficient memory\r\n".
+std::string_view outOfMemoryReport();
 
 // Ends the run with this failure: never returns. The failure travels as an exception to the
 // run's entry (runProgram), which writes the report and ends the run with status 1.

@@ -7,8 +7,10 @@
 #include "fit/measure_command.hpp"
 
 int main(int argc, char** argv) {
-    // A console that has gone away must not kill the run before its files are written.
+    // A console that has gone away must not kill the run before its files are written, nor a
+    // file-size limit: the write fails instead, and the run reports it.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     const reduz::fit::CommandLine command = reduz::fit::parseCommandLine(argc, argv);
     switch (command.action) {
         case reduz::fit::Action::measure:

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <span>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,19 +37,23 @@ IoFailure openFailure(int errnoValue) {
     }
 }
 
-OpenedFile openWithFallbacks(std::string_view name) {
+OpenedFile openWithFallbacks(std::string_view name, OpenPurpose purpose) {
     const std::string path(name);
     OpenedFile result;
     struct stat info {};
     result.existed = ::stat(path.c_str(), &info) == 0;
+    result.regular = !result.existed || S_ISREG(info.st_mode);
     const int creation = result.existed ? 0 : (O_CREAT | O_EXCL);
     struct Attempt {
         int mode;
         bool writable;
     };
     const Attempt attempts[] = {{O_RDWR, true}, {O_RDONLY, false}, {O_WRONLY, true}};
+    // Opened for writing too, a FIFO would have the program for its own writer and never end.
+    const bool readOnly = purpose == OpenPurpose::Reading && !result.regular;
+    const std::span<const Attempt> tried = readOnly ? std::span<const Attempt>(attempts + 1, 1) : std::span<const Attempt>(attempts);
     int lastErrno = 0;
-    for (const Attempt& attempt : attempts) {
+    for (const Attempt& attempt : tried) {
         const int fd = ::open(path.c_str(), attempt.mode | creation | O_CLOEXEC, 0666);
         if (fd >= 0) {
             result.fd = fd;

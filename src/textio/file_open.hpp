@@ -12,11 +12,15 @@ namespace reduz {
 struct OpenedFile {
     int fd = -1;              // -1 when every attempt was refused
     bool existed = false;     // the file was there before the open
+    bool regular = true;      // a regular file, or none yet
     bool writable = false;
     IoFailure failure = IoFailure::OpenRefused;  // why, when every attempt was refused
 };
 
-OpenedFile openWithFallbacks(std::string_view name);
+// The parameter file is read; a file that is not a regular one (a FIFO, a device) is opened
+// for reading only, so that the end of its writer's data is its end.
+enum class OpenPurpose { Reading, Writing };
+OpenedFile openWithFallbacks(std::string_view name, OpenPurpose purpose);
 
 // The name a connection goes by in failure reports: the file name without leading and
 // trailing blanks ("  ReduzModel.txt " -> "ReduzModel.txt").

@@ -1,5 +1,7 @@
 #include "textio/free_form.hpp"
 
+#include <array>
+#include <cassert>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -14,6 +16,31 @@ namespace {
 
 enum class Separator { Blank, Comma, Slash };
 
+// The value being scanned, converted as its characters come for either kind of target, so
+// that a value of any length takes bounded memory. No characters is a null value.
+struct ValueScan {
+    IntegerConversion integer;
+    RealConversion real;
+    std::uint64_t length = 0;
+
+    void feed(int c) {
+        integer.feed(static_cast<unsigned char>(c));
+        real.feed(static_cast<unsigned char>(c));
+        ++length;
+    }
+    bool empty() const { return length == 0; }
+};
+
+// A converted value that waits for the end of its record before it reaches its target.
+struct Store {
+    ReadTarget target;
+    double real = 0.0;
+    std::int32_t integer = 0;
+};
+
+// Statements read at most this many targets.
+constexpr std::size_t targetLimit = 8;
+
 // What one read statement remembers between its targets.
 struct Statement {
     explicit Statement(TextSource& from) : source(from) {}
@@ -21,8 +48,27 @@ struct Statement {
     std::int64_t pendingRepeat = 0;  // further targets that take the current value again
     Separator last = Separator::Comma;
     bool endedByRecordEnd = false;
-    std::string text;  // the current value; empty means null
+    ValueScan value;  // the current value
+    // The values of a record whose end has not been read: a record's values are used only
+    // once the whole record is known good (a keyboard line ending in Ctrl-Z is not used).
+    std::array<Store, targetLimit> waiting{};
+    std::size_t waitingCount = 0;
+    std::int64_t waitingRecord = 0;
 };
+
+// The waiting values reach their targets once their record has ended.
+void storeWaiting(Statement& st) {
+    if (st.source.midRecord && st.source.records == st.waitingRecord) return;
+    for (std::size_t i = 0; i < st.waitingCount; ++i) {
+        const Store& store = st.waiting[i];
+        if (std::int32_t* const* integer = std::get_if<std::int32_t*>(&store.target)) {
+            **integer = store.integer;
+        } else {
+            *std::get<double*>(store.target) = store.real;
+        }
+    }
+    st.waitingCount = 0;
+}
 
 // A quoted string runs to its closing mark, over records if need be; a doubled mark is one
 // mark of the string.
@@ -39,25 +85,33 @@ void passParenthesised(TextSource& source) {
     }
 }
 
-void takeRepeatCount(Statement& st) {
-    if (st.pendingRepeat != 0) failRead(st.source, IoFailure::SecondRepeatCount);
-    const Converted<std::int32_t> count = convertInteger(st.text);
-    if (!count.ok()) failRead(st.source, *count.failure);
-    if (count.value <= 0) failRead(st.source, IoFailure::RepeatCountBelowOne);
-    st.pendingRepeat = count.value - 1;
-    st.text.clear();
+// A value that cannot be used ends the statement; what came before it in its record is used,
+// as when the whole record had been read first, and once that record is known good.
+[[noreturn]] void failValue(Statement& st, IoFailure failure) {
+    skipRestOfRecord(st.source);
+    storeWaiting(st);
+    failRead(st.source, failure);
 }
 
-// Scans one value into st.text and notes what ended it.
+void takeRepeatCount(Statement& st) {
+    if (st.pendingRepeat != 0) failValue(st, IoFailure::SecondRepeatCount);
+    const Converted<std::int32_t> count = st.value.integer.result();
+    if (!count.ok()) failValue(st, *count.failure);
+    if (count.value <= 0) failValue(st, IoFailure::RepeatCountBelowOne);
+    st.pendingRepeat = count.value - 1;
+    st.value = ValueScan{};
+}
+
+// Scans one value into st.value and notes what ended it.
 void scanValue(Statement& st) {
     TextSource& source = st.source;
-    st.text.clear();
+    st.value = ValueScan{};
     st.endedByRecordEnd = false;
     // After an asterisk a separator ends the value at once: the repeated value is null.
     bool repeatForm = false;
     for (;;) {
         const int c = nextCharacter(source);
-        const bool empty = st.text.empty() && !repeatForm;
+        const bool empty = st.value.empty() && !repeatForm;
         switch (c) {
             case endOfRecord:
                 if (empty) continue;
@@ -86,37 +140,43 @@ void scanValue(Statement& st) {
                 continue;
             case '\'':
             case '"':
-                if (!st.text.empty()) break;
+                if (!st.value.empty()) break;
                 passQuoted(source, c);
-                failRead(source, IoFailure::QuotedForNumeric);
+                failValue(st, IoFailure::QuotedForNumeric);
             case '(':
-                if (!st.text.empty()) break;
+                if (!st.value.empty()) break;
                 passParenthesised(source);
-                failRead(source, IoFailure::QuotedForNumeric);
+                failValue(st, IoFailure::QuotedForNumeric);
             default:
                 break;
         }
-        st.text.push_back(static_cast<char>(c));
+        st.value.feed(c);
     }
 }
 
-// Converts a value's text into its target; an empty text is a null value, which leaves it.
-void storeValue(const ReadTarget& target, std::string_view text, const TextSource& source) {
-    if (text.empty()) return;
-    if (std::int32_t* const* integer = std::get_if<std::int32_t*>(&target)) {
-        const Converted<std::int32_t> value = convertInteger(text);
-        if (!value.ok()) failRead(source, *value.failure);
-        **integer = value.value;
+// Converts a value for its target; a null value leaves the target as it is.
+void storeValue(Statement& st, const ReadTarget& target) {
+    storeWaiting(st);
+    if (st.value.empty()) return;
+    Store store{target};
+    if (std::holds_alternative<std::int32_t*>(target)) {
+        const Converted<std::int32_t> converted = st.value.integer.result();
+        if (!converted.ok()) failValue(st, *converted.failure);
+        store.integer = converted.value;
     } else {
-        const Converted<double> value = convertReal(text);
-        if (!value.ok()) failRead(source, *value.failure);
-        *std::get<double*>(target) = value.value;
+        const Converted<double> converted = st.value.real.result();
+        if (!converted.ok()) failValue(st, *converted.failure);
+        store.real = converted.value;
     }
+    st.waiting[st.waitingCount++] = store;
+    st.waitingRecord = st.source.records;
+    storeWaiting(st);
 }
 
 }  // namespace
 
 void readFreeForm(TextSource& source, std::span<const ReadTarget> targets) {
+    assert(targets.size() <= targetLimit);
     // Keyboard and screen of one console: the answer goes on the line below the prompt, and
     // the prompt's line end is then no longer owed.
     const bool oneConsole =
@@ -130,9 +190,10 @@ void readFreeForm(TextSource& source, std::span<const ReadTarget> targets) {
         } else {
             scanValue(st);
         }
-        storeValue(target, st.text, source);
+        storeValue(st, target);
     }
     if (!st.endedByRecordEnd) skipRestOfRecord(source);
+    storeWaiting(st);
     if (oneConsole) setLineEndPending(false);
 }
 

@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 #include "failure/run_failure.hpp"
 #include "textio/console.hpp"
@@ -26,15 +28,14 @@ RecordWriter freshConsole() {
 RecordWriter console = freshConsole();
 RecordWriter report;
 
-// A refused buffer write of the report file: access and full disk end the run, the rest is
-// ignored.
+// The failure of a refused write, close or rename of the report file; 0 is none.
 void failBufferWrite(const RecordWriter& writer, int error) {
-    if (error == EBADF || error == EACCES || error == EPERM) {
-        failRun(ioFailure(IoFailure::WriteNotAllowed, StatementKind::Write, writer.unitText));
-    }
-    if (error == ENOSPC || error == EDQUOT) {
-        failRun(ioFailure(IoFailure::NoSpace, StatementKind::Write, writer.unitText));
-    }
+    if (error == 0) return;
+    IoFailure failure = IoFailure::WriteError;
+    if (error == EBADF || error == EACCES || error == EPERM || error == EROFS) failure = IoFailure::WriteNotAllowed;
+    if (error == ENOSPC || error == EDQUOT) failure = IoFailure::NoSpace;
+    if (error == EFBIG) failure = IoFailure::FileTooLarge;
+    failRun(ioFailure(failure, StatementKind::Write, writer.unitText));
 }
 
 void flushBuffer(RecordWriter& writer) {
@@ -141,30 +142,73 @@ void writeFreeLine(RecordWriter& writer, std::string_view text) {
 }
 
 void openOutputFile(std::string_view name) {
-    const OpenedFile file = openWithFallbacks(name);
-    if (file.fd < 0) failRun(ioFailure(file.failure, StatementKind::Open, connectionName(name)));
+    const std::string unit(connectionName(name));
     report = RecordWriter{};
     report.destination = Destination::ReportFile;
+    report.unitText = unit;
+    report.writable = true;
+
+    struct stat older {};
+    const bool exists = ::stat(unit.c_str(), &older) == 0;
+    struct stat link {};
+    const bool danglingLink = !exists && ::lstat(unit.c_str(), &link) == 0;
+    if (!exists && !danglingLink) {
+        // No older report: the temporary file becomes the report.
+        report.replacement = beginReplacement(unit);
+        if (report.replacement.fd < 0) {
+            failRun(ioFailure(openFailure(report.replacement.error), StatementKind::Open, unit));
+        }
+        report.fd = report.replacement.fd;
+        report.open = true;
+        return;
+    }
+    const OpenedFile file = openWithFallbacks(name, OpenPurpose::Writing);
+    if (file.fd < 0) failRun(ioFailure(file.failure, StatementKind::Open, unit));
     report.fd = file.fd;
-    report.unitText = std::string(connectionName(name));
     report.open = true;
     report.writable = file.writable;
-    report.cutPending = file.existed;
+    report.cutPending = true;
+    // A device or FIFO is written as it is, and so is an older report that may not be written
+    // (its first write fails).
+    if (!exists || !file.regular || !file.writable) return;
+    Replacement replacement = beginReplacement(unit);
+    if (replacement.fd >= 0) {
+        ::close(file.fd);
+        report.fd = replacement.fd;
+        report.replacement = std::move(replacement);
+        report.cutPending = false;
+        return;
+    }
+    // A directory where no file can be created: in place is all that is possible there.
+    if (replacement.error == EACCES || replacement.error == EPERM || replacement.error == EROFS) return;
+    ::close(file.fd);
+    report.open = false;
+    failBufferWrite(report, replacement.error);
 }
 
 void closeOutputFile() {
     if (!report.open) return;
     flushBuffer(report);
-    ::close(report.fd);
     report.open = false;
+    int error = 0;
+    if (report.replacement.fd >= 0) {
+        error = completeReplacement(report.replacement);
+    } else if (::close(report.fd) != 0) {
+        error = errno;
+    }
     report.fd = -1;
+    failBufferWrite(report, error);
 }
 
 void closeOutputFileQuietly() {
     if (!report.open) return;
-    writeAll(report.fd, std::string_view(report.buffer.data(), report.buffered));
+    if (report.replacement.fd >= 0) {
+        abandonReplacement(report.replacement);
+    } else {
+        writeAll(report.fd, std::string_view(report.buffer.data(), report.buffered));
+        ::close(report.fd);
+    }
     report.buffered = 0;
-    ::close(report.fd);
     report.open = false;
     report.fd = -1;
 }

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "textio/replacement.hpp"
+
 namespace reduz {
 
 enum class Destination { Console, ReportFile };
@@ -28,7 +30,8 @@ struct RecordWriter {
     int pendingBlanks = 0;  // blanks owed before the next character placed
     bool open = false;            // report file: connected
     bool writable = false;        // report file: opened with write access
-    bool cutPending = false;      // report file: existed, cut to nothing at the first write
+    bool cutPending = false;      // report file: written in place, cut to nothing at the first write
+    Replacement replacement;      // report file: written to a temporary file that replaces it
     std::array<char, 1024> buffer{};
     std::size_t buffered = 0;
 };
@@ -43,12 +46,18 @@ void resetRecordWriters();
 //   80 -> " " + first 79, then " " + the 80th
 void writeFreeLine(RecordWriter& writer, std::string_view text);
 
-// Connects "ReduzModel.txt" to reportWriter(): created when absent, reused (and cut at the first
-// write) when present, with the read-only and write-only fall-backs. Fails F6412/6414-6417.
+// Connects "ReduzModel.txt" to reportWriter(). The new report is written to a temporary file
+// that replaces the older report (or becomes the report) at the close, so that a run that
+// fails leaves the older report as it was and never a part of the new one. An older report
+// the user may not write is opened for reading only and fails F6421 at the first write; one
+// that is not a regular file (a device, a FIFO), or that stands in a directory where no file
+// can be created, is written in place and cut at the first write. Fails F6412/6414-6417.
 void openOutputFile(std::string_view name);
-// Writes the buffered records, closes the file and keeps it.
+// Writes the buffered records and closes the file: the new report takes the older one's place.
+// A failed write or close is a failure (F6421 to F6424), never ignored.
 void closeOutputFile();
-// The same at the end of a run: failures ignored.
+// The same at the end of a failed run: a report written in place keeps what was written, a
+// temporary file is removed.
 void closeOutputFileQuietly();
 
 // A failure report on standard error, as raw bytes; a refused write is ignored.

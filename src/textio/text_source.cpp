@@ -14,6 +14,7 @@ namespace {
 // A typed keyboard line may hold this many characters before its line end.
 constexpr std::size_t typedLineLimit = 130;
 constexpr unsigned char ctrlZ = 26;
+constexpr int endOfInput = -1;
 
 TextSource freshKeyboard() {
     TextSource keyboard;
@@ -27,6 +28,11 @@ TextSource freshKeyboard() {
 
 TextSource parameterFile;
 TextSource keyboard = freshKeyboard();
+
+// A failure of the reading itself: reported at once.
+[[noreturn]] void failReading(const TextSource& source, IoFailure failure) {
+    failRun(ioFailure(failure, StatementKind::Read, source.name));
+}
 
 // Fills the block with the next bytes; false at the end of the input.
 bool refill(TextSource& source) {
@@ -42,91 +48,89 @@ bool refill(TextSource& source) {
             source.endOfInput = true;
             return false;
         }
-        if (errno != EINTR) failRead(source, IoFailure::ReadError);
+        if (errno != EINTR) failReading(source, IoFailure::ReadError);
     }
 }
 
-// Reads one line up to and including its LF (or to the end of the input) and keeps its useful
-// text, the part before any CR. False when the input has ended before the line began.
-bool loadRecord(TextSource& source) {
-    source.record.clear();
-    source.recordPosition = 0;
-    std::size_t length = 0;  // bytes before the LF
-    bool useful = true;
-    bool lineFeed = false;
-    unsigned char last = 0;
-    unsigned char beforeLast = 0;
-    for (;;) {
-        if (source.blockPosition == source.blockLength && !refill(source)) break;
-        const unsigned char c = source.block[source.blockPosition++];
-        if (c == '\n') {
-            lineFeed = true;
-            break;
-        }
-        ++length;
-        beforeLast = last;
-        last = c;
-        if (c == '\r') {
-            useful = false;
-        } else if (useful) {
-            source.record.push_back(static_cast<char>(c));
-        }
-        // Whatever follows, this line is already too long; nothing more of it is kept.
-        if (source.terminal && length > typedLineLimit + 1) failRead(source, IoFailure::LineTooLong);
+bool byteAvailable(TextSource& source) {
+    return source.blockPosition < source.blockLength || refill(source);
+}
+
+// The record's line end (or the input's end) has been reached. A typed line is measured, and
+// a keyboard line whose last character is Ctrl-Z is the end of the keyboard input.
+void endRecord(TextSource& source, bool lineFeed) {
+    source.midRecord = false;
+    if (source.kind != SourceKind::Keyboard) return;
+    const bool crLf = lineFeed && source.rawLength > 0 && source.last == '\r';
+    const std::size_t typed = crLf ? source.rawLength - 1 : source.rawLength;
+    if (source.terminal && typed > typedLineLimit) failReading(source, IoFailure::LineTooLong);
+    const unsigned char final = crLf ? source.beforeLast : source.last;
+    if (typed > 0 && final == ctrlZ) {
+        source.endOfInput = true;
+        source.blockPosition = source.blockLength;
+        failReading(source, IoFailure::EndOfFile);
     }
-    if (!lineFeed && length == 0) return false;
-    if (source.kind == SourceKind::Keyboard) {
-        const bool crLf = lineFeed && length > 0 && last == '\r';
-        const std::size_t typed = crLf ? length - 1 : length;
-        if (source.terminal && typed > typedLineLimit) failRead(source, IoFailure::LineTooLong);
-        // A line ending in Ctrl-Z is the end of the keyboard input; its text is not used.
-        const unsigned char final = crLf ? beforeLast : last;
-        if (typed > 0 && final == ctrlZ) {
-            source.endOfInput = true;
-            source.blockPosition = source.blockLength;
-            source.record.clear();
-            return false;
-        }
+}
+
+// The next byte of the current record before its line feed, or endOfInput past its end.
+int nextRecordByte(TextSource& source) {
+    if (!byteAvailable(source)) {
+        endRecord(source, false);
+        return endOfInput;
     }
-    return true;
+    const unsigned char c = source.block[source.blockPosition++];
+    if (c == '\n') {
+        endRecord(source, true);
+        return endOfInput;
+    }
+    ++source.rawLength;
+    source.beforeLast = source.last;
+    source.last = c;
+    // Whatever follows, this typed line is already too long.
+    if (source.terminal && source.rawLength > typedLineLimit + 1) failReading(source, IoFailure::LineTooLong);
+    return c;
+}
+
+void beginRecord(TextSource& source) {
+    if (!byteAvailable(source)) failReading(source, IoFailure::EndOfFile);
+    source.midRecord = true;
+    source.usefulEnded = false;
+    source.rawLength = 0;
+    source.last = source.beforeLast = 0;
+    ++source.records;
 }
 
 }  // namespace
 
-void failRead(const TextSource& source, IoFailure failure) {
-    failRun(ioFailure(failure, StatementKind::Read, source.name));
+void failRead(TextSource& source, IoFailure failure) {
+    skipRestOfRecord(source);
+    failReading(source, failure);
 }
 
 int nextCharacter(TextSource& source) {
-    if (!source.midRecord) {
-        if (!loadRecord(source)) failRead(source, IoFailure::EndOfFile);
-        source.midRecord = true;
+    if (!source.midRecord) beginRecord(source);
+    for (;;) {
+        const int c = nextRecordByte(source);
+        if (c == endOfInput) return endOfRecord;
+        if (c == '\r') source.usefulEnded = true;
+        if (!source.usefulEnded) return c;
     }
-    if (source.recordPosition < source.record.size()) {
-        return static_cast<unsigned char>(source.record[source.recordPosition++]);
-    }
-    source.midRecord = false;
-    source.record.clear();
-    source.recordPosition = 0;
-    return endOfRecord;
 }
 
-int peekCharacter(const TextSource& source) {
-    if (!source.midRecord || source.recordPosition >= source.record.size()) return endOfRecord;
-    return static_cast<unsigned char>(source.record[source.recordPosition]);
+int peekCharacter(TextSource& source) {
+    if (!source.midRecord || source.usefulEnded || !byteAvailable(source)) return endOfRecord;
+    const unsigned char c = source.block[source.blockPosition];
+    return c == '\n' || c == '\r' ? endOfRecord : c;
 }
 
 void skipRestOfRecord(TextSource& source) {
-    // The whole line, line end included, was taken when the record was loaded.
-    source.midRecord = false;
-    source.record.clear();
-    source.recordPosition = 0;
+    while (source.midRecord) nextRecordByte(source);
 }
 
 TextSource& openTextFile(std::string_view name) {
     closeTextFileQuietly();
     const std::string unit(connectionName(name));
-    const OpenedFile file = openWithFallbacks(name);
+    const OpenedFile file = openWithFallbacks(name, OpenPurpose::Reading);
     if (file.fd < 0) failRun(ioFailure(file.failure, StatementKind::Open, unit));
     parameterFile = TextSource{};
     parameterFile.kind = SourceKind::File;
@@ -142,7 +146,6 @@ void closeTextFile(TextSource& source) {
     source.fd = -1;
     source.open = false;
     source.midRecord = false;
-    source.record.clear();
     source.blockLength = source.blockPosition = 0;
 }
 

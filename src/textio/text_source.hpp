@@ -1,10 +1,12 @@
 #pragma once
 // Sources of text records for the free-form reader: the parameter file and the keyboard.
 // Records end at LF; a CR ends the useful text of its record (the rest up to the LF is passed
-// over); a file's last record needs no line end.
+// over); a file's last record needs no line end. A record is taken a character at a time
+// from a block read ahead, so records of any length are read in bounded memory.
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -24,23 +26,30 @@ struct TextSource {
     std::size_t blockLength = 0;
     std::size_t blockPosition = 0;
     bool endOfInput = false;
-    bool midRecord = false;  // part of the current record has been taken
-    std::string record;      // useful text of the current record (up to its CR or LF)
-    std::size_t recordPosition = 0;
+    // The current record: begun and not yet ended by its line feed (or the input's end).
+    bool midRecord = false;
+    bool usefulEnded = false;       // a CR has ended its useful text
+    std::size_t rawLength = 0;      // its bytes before the line feed so far
+    unsigned char last = 0;         // the last two of them
+    unsigned char beforeLast = 0;
+    std::int64_t records = 0;       // records begun
 };
 
 // Ends the run with a READ failure on this source: failRead(keyboardSource(), IoFailure::EndOfFile)
-// -> "run-time error F6501: READ(CON)".
-[[noreturn]] void failRead(const TextSource& source, IoFailure failure);
+// -> "run-time error F6501: READ(CON)". A failure found in a record's values comes after what
+// the rest of that record holds (a read error, a typed line too long, a keyboard line ending in
+// Ctrl-Z), which is read first, as if the whole record had been read before its values.
+[[noreturn]] void failRead(TextSource& source, IoFailure failure);
 
 // Character-level reading for the free-form reader.
 inline constexpr int endOfRecord = -1;
-// The next byte of the current record, or endOfRecord once it is used up; the reader then
-// stands at the start of the next record, which is read only when a character is asked for.
-// Fails F6501 at the end of the input, F6500 on a read error, F6407 for an over-long typed line.
+// The next byte of the current record's useful text, or endOfRecord once it is used up; the
+// reader then stands at the start of the next record, which is begun only when a character
+// is asked for. Fails F6501 at the end of the input, F6500 on a read error, F6407 for an
+// over-long typed line, F6501 at a keyboard line ending in Ctrl-Z.
 int nextCharacter(TextSource& source);
-// The byte nextCharacter would give within the current record, or endOfRecord; reads nothing.
-int peekCharacter(const TextSource& source);
+// The byte nextCharacter would give within the current record, or endOfRecord.
+int peekCharacter(TextSource& source);
 // Passes over the rest of the current record and its line end; nothing when the reader
 // already stands at the start of a record.
 void skipRestOfRecord(TextSource& source);

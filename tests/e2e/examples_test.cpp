@@ -46,7 +46,7 @@ TEST_P(Example, ReportAndConsoleAsRecorded) {
 
     ScratchDir scratch;
     writeFile(scratch.file("PARAMETER.TXT"), readFile((dir / "PARAMETER.TXT").string()));
-    const RunResult result = runBinary(scratch.path, RunOptions{keyboard, false});
+    const RunResult result = runBinary(scratch.path, withInput(keyboard));
 
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");

@@ -28,7 +28,7 @@ void expectRun(const NumericCase& c) {
     ScratchDir dir;
     writeFile(dir.file("PARAMETER.TXT"), c.parameters);
     writeFile(dir.file("ReduzModel.txt"), "older report\r\n");
-    const RunResult run = runBinary(dir.path, RunOptions{c.keyboard, false});
+    const RunResult run = runBinary(dir.path, withInput(c.keyboard));
     const std::string report = readFile(dir.file("ReduzModel.txt"));
     SCOPED_TRACE(std::string(c.parameters) + " / " + c.keyboard);
     if (c.failure == nullptr) {

@@ -161,7 +161,7 @@ TEST(ReportFile, ReadOnlyOlderReportIsKeptAndTheRunFails) {
     writeFile(dir.file("PARAMETER.TXT"), "3 1\n0.25 25\n5\n");
     writeFile(dir.file("ReduzModel.txt"), "old bytes\r\n");
     ASSERT_EQ(::chmod(dir.file("ReduzModel.txt").c_str(), 0444), 0);
-    const RunResult run = runBinary(dir.path, RunOptions{"", true});
+    const RunResult run = runBinary(dir.path, asNobody());
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "\r\nrun-time error F6421: WRITE(ReduzModel.txt)\r\n"
@@ -174,7 +174,7 @@ TEST(ReportFile, UnwritableDirectoryFailsTheOpen) {
     ScratchDir dir;
     writeFile(dir.file("PARAMETER.TXT"), "3 1\n0.25 25\n5\n");
     ASSERT_EQ(::chmod(dir.path.c_str(), 0555), 0);
-    const RunResult run = runBinary(dir.path, RunOptions{"", true});
+    const RunResult run = runBinary(dir.path, asNobody());
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "\r\nrun-time error F6414: OPEN(ReduzModel.txt)\r\n- access denied\r\n");

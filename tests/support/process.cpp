@@ -152,12 +152,21 @@ RunResult runCommand(const std::string& binary, const std::vector<std::string>& 
         if (options.asUnprivileged) {
             if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(125);
         }
-        if (options.fileSizeLimit >= 0) {
-            // The write past the limit fails with EFBIG rather than ending the program.
-            std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit)};
-            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(124);
+        // The programs themselves must survive a write past the file-size limit.
+        std::signal(SIGXFSZ, SIG_DFL);
+        std::signal(SIGPIPE, SIG_DFL);
+        for (const auto& [resource, bytes] : {std::pair{RLIMIT_FSIZE, options.fileSizeLimit},
+                                              std::pair{RLIMIT_AS, options.addressSpaceLimit}}) {
+            if (bytes < 0) continue;
+            const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+            if (::setrlimit(resource, &limit) != 0) ::_exit(124);
         }
+        if (!options.inputFile.empty()) {
+            const int file = ::open(options.inputFile.c_str(), O_RDONLY);
+            if (file < 0 || ::dup2(file, 0) != 0) ::_exit(123);
+            ::close(file);
+        }
+        for (int fd : options.closed) ::close(fd);
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
@@ -172,11 +181,23 @@ RunResult runCommand(const std::string& binary, const std::vector<std::string>& 
     return result;
 }
 
+RunOptions withInput(std::string input) {
+    RunOptions options;
+    options.input = std::move(input);
+    return options;
+}
+
+RunOptions asNobody() {
+    RunOptions options;
+    options.asUnprivileged = true;
+    return options;
+}
+
 RunInFresh runWithParameters(std::string_view parameterFile, std::string_view keyboard) {
     ScratchDir dir;
     writeFile(dir.file("PARAMETER.TXT"), parameterFile);
     RunInFresh run;
-    run.result = runBinary(dir.path, RunOptions{std::string(keyboard), false});
+    run.result = runBinary(dir.path, withInput(std::string(keyboard)));
     run.reportWritten = fileExists(dir.file("ReduzModel.txt"));
     if (run.reportWritten) run.report = readFile(dir.file("ReduzModel.txt"));
     return run;

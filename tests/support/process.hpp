@@ -18,7 +18,14 @@ struct RunOptions {
     bool asUnprivileged = false;   // run as the user "nobody" (the test fails if that is impossible)
     bool outputsClosed = false;    // standard output and error are pipes nobody reads
     long fileSizeLimit = -1;       // bytes the program may write to a file (RLIMIT_FSIZE), -1: no limit
+    long addressSpaceLimit = -1;   // bytes of address space (RLIMIT_AS), -1: no limit
+    std::string inputFile;         // standard input from this file instead of a pipe
+    std::vector<int> closed;       // of the descriptors 0, 1 and 2: closed when the program starts
 };
+
+// The usual options: the keyboard's bytes; a run as the user "nobody".
+RunOptions withInput(std::string input);
+RunOptions asNobody();
 
 // Runs reduzmodel, which takes no arguments.
 RunResult runBinary(const std::string& directory, const RunOptions& options = {});

@@ -99,7 +99,7 @@ std::string threeStatements(std::size_t filled, Write write) {
     writer.buffered = filled;
     for (int i = 0; i < 3; ++i) write(writer);
     std::string bytes(static_cast<std::size_t>(::lseek(fd, 0, SEEK_END)), '\0');
-    ::pread(fd, bytes.data(), bytes.size(), 0);
+    EXPECT_EQ(::pread(fd, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
     ::close(fd);
     ::unlink(name);
     bytes.append(writer.buffer.data(), writer.buffered);
