@@ -14,14 +14,13 @@ struct RunResult {
 
 struct RunOptions {
     std::string input;             // bytes on standard input (a pipe, closed after them)
-    bool asUnprivileged = false;   // run as the user "nobody" (the test fails if that is impossible)
+    // Run where file modes deny: as the tests' own user when that is not root, as "nobody" when
+    // it is root (the test fails if there is no "nobody").
+    bool asUnprivileged = false;
     bool outputsClosed = false;    // standard output and error are pipes nobody reads
 };
 
 RunResult runBinary(const std::string& directory, const RunOptions& options = {});
-
-// For a test that needs a real permission denial: true when the child can drop to "nobody".
-bool canDropPrivileges();
 
 // Runs a parameter file (and keyboard input) in a fresh directory.
 struct RunInFresh {
