@@ -1,5 +1,5 @@
 // The man page reduzmodel(1): it has the sections a reader looks for, and it renders without a
-// single warning, checked with groff or with man where either is installed.
+// single warning, checked with groff or with man, and with mandoc, where they are installed.
 
 #include <gtest/gtest.h>
 
@@ -54,6 +54,14 @@ TEST(ManPage, RendersWithoutWarnings) {
     }
     EXPECT_EQ(render.status, 0);
     EXPECT_EQ(render.output, "");
+}
+
+// mandoc is stricter than groff about the header: it must read the date, for one.
+TEST(ManPage, LintsCleanWithMandoc) {
+    if (!installed("mandoc")) GTEST_SKIP() << "mandoc is not installed";
+    const Command lint = runShell("mandoc -T lint -W warning '" + manPage + "' 2>&1");
+    EXPECT_EQ(lint.status, 0);
+    EXPECT_EQ(lint.output, "");
 }
 
 }  // namespace
