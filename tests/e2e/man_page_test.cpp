@@ -3,35 +3,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-#include <sys/wait.h>
 
+#include "support/process.hpp"
 #include "support/scratch.hpp"
 
 namespace reduz::testing {
 namespace {
 
 const std::string manPage = std::string(REDUZ_SOURCE_DIR) + "/man/reduzmodel.1";
-
-struct Command {
-    std::string output;  // standard output and standard error together
-    int status = -1;
-};
-
-Command runShell(const std::string& command) {
-    Command result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char chunk[4096];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) result.output.append(chunk, got);
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-bool installed(const std::string& tool) { return runShell("command -v " + tool + " >/dev/null 2>&1").status == 0; }
 
 TEST(ManPage, HasTheUsualSections) {
     const std::string text = readFile(manPage);
@@ -44,7 +24,7 @@ TEST(ManPage, HasTheUsualSections) {
 }
 
 TEST(ManPage, RendersWithoutWarnings) {
-    Command render;
+    ShellResult render;
     if (installed("groff")) {
         render = runShell("groff -man -ww -z '" + manPage + "' 2>&1");
     } else if (installed("man")) {
@@ -59,7 +39,7 @@ TEST(ManPage, RendersWithoutWarnings) {
 // mandoc is stricter than groff about the header: it must read the date, for one.
 TEST(ManPage, LintsCleanWithMandoc) {
     if (!installed("mandoc")) GTEST_SKIP() << "mandoc is not installed";
-    const Command lint = runShell("mandoc -T lint -W warning '" + manPage + "' 2>&1");
+    const ShellResult lint = runShell("mandoc -T lint -W warning '" + manPage + "' 2>&1");
     EXPECT_EQ(lint.status, 0);
     EXPECT_EQ(lint.output, "");
 }

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -160,6 +161,20 @@ RunInFresh runWithParameters(std::string_view parameterFile, std::string_view ke
     if (run.reportWritten) run.report = readFile(dir.file("ReduzModel.txt"));
     return run;
 }
+
+ShellResult runShell(const std::string& command) {
+    ShellResult result;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    char chunk[4096];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) result.output.append(chunk, got);
+    const int status = ::pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+bool installed(const std::string& tool) { return runShell("command -v " + tool + " >/dev/null 2>&1").status == 0; }
 
 std::string crlf(std::initializer_list<std::string_view> lines) {
     std::string joined;

@@ -30,6 +30,15 @@ struct RunInFresh {
 };
 RunInFresh runWithParameters(std::string_view parameterFile, std::string_view keyboard = {});
 
+// A command run by the shell: its standard output (with whatever it sends to standard error,
+// when the command says 2>&1) and its exit status, -1 when it did not exit normally.
+struct ShellResult {
+    std::string output;
+    int status = -1;
+};
+ShellResult runShell(const std::string& command);
+bool installed(const std::string& tool);  // found on the PATH
+
 // "\r\n" joins: crlf({"a", "b"}) -> "a\r\nb\r\n"
 std::string crlf(std::initializer_list<std::string_view> lines);
 
