@@ -11,8 +11,12 @@
 #   width, height   the picture's size in pixels (default 800 by 500)
 #
 # One report: the title is the model's label, line 2 of the report (with the continuation line
-# of a label that the report wraps). Several reports: each curve is named in the key by the
-# label's first part, up to its colon, and the chart takes the heading as its title.
+# of a label that the report wraps), with the values of its parameter line beside their names:
+# "3-Exponential: sill 0.25, range 25". Several reports: each curve is named so in the key, and
+# the chart takes the heading as its title.
+#
+# A report that is missing or unreadable, or a file that is no report, ends the script with
+# exit status 1 before the picture is begun: no output file is left.
 #
 # The report's lines end in CR LF and its table follows four or five header lines; both are
 # dealt with here. The table's rows run from lag 0 upwards one by one, so a curve's lag is taken
@@ -30,14 +34,43 @@ if (!exists("height")) height = 500
 # The table without the header lines and without the CR of each line end.
 rows(f) = sprintf("< sed -e '1,/REDUZ-Model/d' -e 's/\\r$//' '%s'", f)
 
-# Line 2 of the report, and line 3 when it continues the label (the wrapped cross-transiogram
-# label of model 7 ends there); TABs and runs of blanks become one blank.
-label(f) = system(sprintf("awk 'NR == 2 { l = $0 } \
-  NR == 3 && $0 !~ /REDUZ-Model/ && $0 !~ /^[ \\t]*[-.0-9*]/ { sub(/^ /, \"\"); l = l $0 } \
-  END { gsub(/\\r/, \"\", l); gsub(/[ \\t]+/, \" \", l); sub(/^ /, \"\", l); sub(/ $/, \"\", l); print l }' '%s'", f))
+# The title of a report's curve: the label (line 2, and line 3 when it continues a label that
+# the report wraps) with TABs and runs of blanks made one blank, then the parameter line's values
+# put after the names the label lists. A value keeps the digits the report gives, with a zero
+# before the point and without trailing zeros (".2500" is 0.25). A label without names, such as
+# WRONG INPUT, stands alone; a line whose values do not match the names is added as it is.
+title(f) = system(sprintf("awk '%s' '%s'", titleProgram, f))
+titleProgram = '\
+function value(v) { \
+  if (v ~ /\./) { sub(/0+$/, "", v); sub(/\.$/, "", v) } \
+  if (v == "" || v == "-") return "0"; \
+  sub(/^\./, "0.", v); sub(/^-\./, "-0.", v); return v } \
+{ sub(/\r$/, "") } \
+NR == 2 { label = $0; next } \
+NR == 3 && !/REDUZ-Model/ && !/^[ \t]*[-.0-9*]/ { sub(/^ /, ""); label = label $0; next } \
+/REDUZ-Model/ { exit } \
+NR > 2 && values == "" { values = $0 } \
+END { \
+  gsub(/[ \t]+/, " ", label); sub(/^ /, "", label); sub(/ $/, "", label); \
+  colon = index(label, ":"); n = split(values, v, " "); \
+  if (colon == 0 || n == 0) { print label; exit } \
+  if (split(substr(label, colon + 1), names, ",") != n) { print label " " values; exit } \
+  text = substr(label, 1, colon); \
+  for (i = 1; i <= n; i++) { \
+    gsub(/^ +| +$/, "", names[i]); \
+    text = text (i > 1 ? "," : "") " " names[i] " " value(v[i]) } \
+  print text }'
 
-# The label's first part, "3-Exponential" of "3-Exponential: sill, range".
-shortLabel(f) = system(sprintf("awk 'NR == 2 { sub(/\\r$/, \"\"); sub(/^ +/, \"\"); sub(/:.*/, \"\"); print; exit }' '%s'", f))
+# A report: a file that can be read and holds the column heading of the table.
+isReport(f) = system(sprintf("awk '/REDUZ-Model/ { found = 1 } END { exit !found }' '%s' 2>/dev/null && echo yes", f)) eq "yes"
+
+count = words(report)
+do for [i = 1:count] {
+  if (!isReport(word(report, i))) {
+    print sprintf("reduzmodel.gp: '%s' is missing, unreadable or not a reduzmodel report", word(report, i))
+    exit status 1
+  }
+}
 
 if (strlen(output) > 4 && output[strlen(output) - 3:] eq ".svg") {
   set terminal svg size width, height font "sans,12" background "white"
@@ -75,14 +108,13 @@ set linetype 10 lc rgb "#d62728" lw 2 dt 2
 set linetype 11 lc rgb "#2ca02c" lw 2 dt 2
 set linetype 12 lc rgb "#7f7f7f" lw 2 dt 2
 
-count = words(report)
 if (count == 1) {
-  set title label(report)
+  set title title(report)
   unset key
   plot rows(report) using 0:2 with lines lt 1 notitle
 } else {
   set title heading
-  set key outside right top vertical Left reverse samplen 3 spacing 1.1
-  plot for [i = 1:count] rows(word(report, i)) using 0:2 with lines lt i title shortLabel(word(report, i))
+  set key below left Left reverse samplen 3 spacing 1.1
+  plot for [i = 1:count] rows(word(report, i)) using 0:2 with lines lt i title title(word(report, i))
 }
 set output

@@ -23,8 +23,8 @@ reports() {
 }
 
 cd "$root"
-gnuplot -e "report='$(reports auto)'; output='$out/auto-shapes.png'; width=820; height=420" \
+gnuplot -e "report='$(reports auto)'; output='$out/auto-shapes.png'; width=820; height=620" \
   -e "heading='Auto-transiogram shapes (sill 0.25, range 25)'" plot/reduzmodel.gp
-gnuplot -e "report='$(reports cross)'; output='$out/cross-shapes.png'; width=820; height=420" \
+gnuplot -e "report='$(reports cross)'; output='$out/cross-shapes.png'; width=820; height=620" \
   -e "heading='Cross-transiogram shapes (sill 0.25, range 25)'" plot/reduzmodel.gp
 echo "plot-examples: wrote $out/auto-shapes.png and $out/cross-shapes.png"

@@ -1,13 +1,12 @@
 // The man pages reduzmodel(1) and reduzfit(1): they have the sections a reader looks for, and
-// they render without a single warning, checked with groff or with man where either is
-// installed.
+// they render without a single warning, checked with groff or with man, and with mandoc, where
+// they are installed.
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-#include <sys/wait.h>
 
+#include "support/process.hpp"
 #include "support/scratch.hpp"
 
 namespace reduz::testing {
@@ -20,25 +19,6 @@ struct Page {
 
 const Page pages[] = {{std::string(REDUZ_SOURCE_DIR) + "/man/reduzmodel.1", "REDUZMODEL"},
                       {std::string(REDUZ_SOURCE_DIR) + "/man/reduzfit.1", "REDUZFIT"}};
-
-struct Command {
-    std::string output;  // standard output and standard error together
-    int status = -1;
-};
-
-Command runShell(const std::string& command) {
-    Command result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char chunk[4096];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) result.output.append(chunk, got);
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-bool installed(const std::string& tool) { return runShell("command -v " + tool + " >/dev/null 2>&1").status == 0; }
 
 TEST(ManPage, HasTheUsualSections) {
     for (const Page& page : pages) {
@@ -55,7 +35,7 @@ TEST(ManPage, HasTheUsualSections) {
 
 TEST(ManPage, RendersWithoutWarnings) {
     for (const Page& page : pages) {
-        Command render;
+        ShellResult render;
         if (installed("groff")) {
             render = runShell("groff -man -ww -z '" + page.path + "' 2>&1");
         } else if (installed("man")) {
@@ -65,6 +45,16 @@ TEST(ManPage, RendersWithoutWarnings) {
         }
         EXPECT_EQ(render.status, 0) << page.path;
         EXPECT_EQ(render.output, "") << page.path;
+    }
+}
+
+// mandoc is stricter than groff about the header: it must read the date, for one.
+TEST(ManPage, LintsCleanWithMandoc) {
+    if (!installed("mandoc")) GTEST_SKIP() << "mandoc is not installed";
+    for (const Page& page : pages) {
+        const ShellResult lint = runShell("mandoc -T lint -W warning '" + page.path + "' 2>&1");
+        EXPECT_EQ(lint.status, 0) << page.path;
+        EXPECT_EQ(lint.output, "") << page.path;
     }
 }
 

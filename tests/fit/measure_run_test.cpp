@@ -101,10 +101,7 @@ TEST(MeasureRun, UnwritableOutputLeavesNothing) {
     EXPECT_EQ(directory.result.err, "reduzfit: cannot replace out: Is a directory\n");
     EXPECT_EQ(directory.files, (std::map<std::string, std::string>{{"logs.csv", twoIntervals}}));
 
-    ASSERT_TRUE(canDropPrivileges()) << "needs root, to run the program as 'nobody'";
-    RunOptions unprivileged;
-    unprivileged.asUnprivileged = true;
-    const FitRun denied = runFit(measureTwo, older, unprivileged,
+    const FitRun denied = runFit(measureTwo, older, asNobody(),
                                  [](const ScratchDir& dir) { ASSERT_EQ(::chmod(dir.path.c_str(), 0555), 0); });
     EXPECT_EQ(denied.result.status, 1);
     EXPECT_EQ(denied.result.err, "reduzfit: cannot create measured.csv: Permission denied\n");

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -100,12 +101,6 @@ const std::string& unprivilegedBinary(const std::string& binary) {
 
 }  // namespace
 
-bool canDropPrivileges() {
-    uid_t uid;
-    gid_t gid;
-    return ::geteuid() == 0 && lookUpNobody(uid, gid);
-}
-
 RunResult runBinary(const std::string& directory, const RunOptions& options) {
     return runCommand(REDUZMODEL_BINARY, {}, directory, options);
 }
@@ -113,17 +108,19 @@ RunResult runBinary(const std::string& directory, const RunOptions& options) {
 RunResult runCommand(const std::string& binary, const std::vector<std::string>& arguments,
                      const std::string& directory, const RunOptions& options) {
     RunResult result;
+    // Root overrides file modes, so only root needs to drop to another user for a real denial.
+    const bool dropToNobody = options.asUnprivileged && ::geteuid() == 0;
     uid_t uid = 0;
     gid_t gid = 0;
-    if (options.asUnprivileged && !(canDropPrivileges() && lookUpNobody(uid, gid))) {
-        ADD_FAILURE() << "this test needs to run the program as 'nobody' and cannot";
+    if (dropToNobody && !lookUpNobody(uid, gid)) {
+        ADD_FAILURE() << "run as root, this test needs the user 'nobody' to be denied access";
         return result;
     }
     // CI may start the tests without a standard input: keep the pipes off descriptors 0 to 2.
     for (int fd = 0; fd <= 2; ++fd) {
         if (::fcntl(fd, F_GETFD) < 0) ::open("/dev/null", O_RDWR);
     }
-    const std::string program = options.asUnprivileged ? unprivilegedBinary(binary) : binary;
+    const std::string program = dropToNobody ? unprivilegedBinary(binary) : binary;
     const std::string name = std::filesystem::path(binary).filename().string();
     std::vector<char*> argv{const_cast<char*>(name.c_str())};
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -149,7 +146,7 @@ RunResult runCommand(const std::string& binary, const std::vector<std::string>& 
             if (fd > 2) ::close(fd);
         }
         if (::chdir(directory.c_str()) != 0) ::_exit(126);
-        if (options.asUnprivileged) {
+        if (dropToNobody) {
             if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(125);
         }
         // The programs themselves must survive a write past the file-size limit.
@@ -177,7 +174,7 @@ RunResult runCommand(const std::string& binary, const std::vector<std::string>& 
     int wstatus = 0;
     ::waitpid(pid, &wstatus, 0);
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    if (options.asUnprivileged && result.status == 125) ADD_FAILURE() << "could not drop to 'nobody'";
+    if (dropToNobody && result.status == 125) ADD_FAILURE() << "could not drop to 'nobody'";
     return result;
 }
 
@@ -202,6 +199,20 @@ RunInFresh runWithParameters(std::string_view parameterFile, std::string_view ke
     if (run.reportWritten) run.report = readFile(dir.file("ReduzModel.txt"));
     return run;
 }
+
+ShellResult runShell(const std::string& command) {
+    ShellResult result;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    char chunk[4096];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) result.output.append(chunk, got);
+    const int status = ::pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+bool installed(const std::string& tool) { return runShell("command -v " + tool + " >/dev/null 2>&1").status == 0; }
 
 std::string crlf(std::initializer_list<std::string_view> lines) {
     std::string joined;

@@ -15,7 +15,9 @@ struct RunResult {
 
 struct RunOptions {
     std::string input;             // bytes on standard input (a pipe, closed after them)
-    bool asUnprivileged = false;   // run as the user "nobody" (the test fails if that is impossible)
+    // Run where file modes deny: as the tests' own user when that is not root, as "nobody" when
+    // it is root (the test fails if there is no "nobody").
+    bool asUnprivileged = false;
     bool outputsClosed = false;    // standard output and error are pipes nobody reads
     long fileSizeLimit = -1;       // bytes the program may write to a file (RLIMIT_FSIZE), -1: no limit
     long addressSpaceLimit = -1;   // bytes of address space (RLIMIT_AS), -1: no limit
@@ -33,9 +35,6 @@ RunResult runBinary(const std::string& directory, const RunOptions& options = {}
 RunResult runCommand(const std::string& binary, const std::vector<std::string>& arguments,
                      const std::string& directory, const RunOptions& options = {});
 
-// For a test that needs a real permission denial: true when the child can drop to "nobody".
-bool canDropPrivileges();
-
 // Runs a parameter file (and keyboard input) in a fresh directory.
 struct RunInFresh {
     RunResult result;
@@ -43,6 +42,15 @@ struct RunInFresh {
     bool reportWritten = false;
 };
 RunInFresh runWithParameters(std::string_view parameterFile, std::string_view keyboard = {});
+
+// A command run by the shell: its standard output (with whatever it sends to standard error,
+// when the command says 2>&1) and its exit status, -1 when it did not exit normally.
+struct ShellResult {
+    std::string output;
+    int status = -1;
+};
+ShellResult runShell(const std::string& command);
+bool installed(const std::string& tool);  // found on the PATH
 
 // "\r\n" joins: crlf({"a", "b"}) -> "a\r\nb\r\n"
 std::string crlf(std::initializer_list<std::string_view> lines);

@@ -22,7 +22,10 @@ ScratchDir::ScratchDir() {
 
 ScratchDir::~ScratchDir() {
     std::error_code ignored;
-    // Make everything removable again, whatever a test did to its permissions.
+    // Make everything removable again, whatever a test did to its permissions: the directory
+    // itself too, which a user other than root cannot empty while it is read-only.
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ignored);
     for (auto it = std::filesystem::recursive_directory_iterator(path, ignored);
          it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
         std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
