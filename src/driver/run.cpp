@@ -2,6 +2,7 @@
 
 #include <array>
 #include <new>
+#include <string>
 
 #include "failure/float_settings.hpp"
 #include "failure/run_failure.hpp"
@@ -22,14 +23,17 @@ LagTable lagTable;
 
 void readParameterFile(ModelParameters& p) {
     TextSource& file = openTextFile("PARAMETER.TXT");
-    readFreeForm(file, {&p.model, &p.kind});
+    readFreeForm(file, {{&p.model, "model"}, {&p.kind, "kind"}});
     p.sill = 0.25;
     p.range = 25.0;
     p.maxLag = 100;
-    readFreeForm(file, {&p.sill, &p.range});
-    readFreeForm(file, {&p.maxLag});
+    readFreeForm(file, {{&p.sill, "sill"}, {&p.range, "range"}});
+    readFreeForm(file, {{&p.maxLag, "maxLag"}});
     // The table holds lags 0 to 1000; a larger maxLag is refused before anything is asked.
-    if (p.maxLag > maxTableLag) failRun(ioFailure(IoFailure::MaxLagBeyondTable, StatementKind::Read, file.name));
+    if (p.maxLag > maxTableLag) {
+        const std::string detail = ": " + std::to_string(p.maxLag) + " " + placeOf(file, file.valueRecord);
+        failRun(ioFailure(IoFailure::MaxLagBeyondTable, StatementKind::Read, file.name, detail));
+    }
     closeTextFile(file);
 }
 
@@ -42,7 +46,7 @@ void askModelParameters(ModelParameters& p) {
     for (std::size_t i = 0; i < question->count; ++i) {
         const Asked& asked = question->asked[i];
         p.*asked.parameter = defaultOf(asked, p);
-        targets[i] = &(p.*asked.parameter);
+        targets[i] = ReadTarget(&(p.*asked.parameter), asked.name);
     }
     writeFreeLine(consoleWriter(), question->prompt);
     readFreeForm(keyboardSource(), std::span<const ReadTarget>(targets.data(), question->count));

@@ -69,9 +69,9 @@ int ioFailureNumber(IoFailure failure) { return entryOf(ioEntries, failure).numb
 
 std::string_view ioFailureMessage(IoFailure failure) { return entryOf(ioEntries, failure).text; }
 
-RunFailure ioFailure(IoFailure failure, StatementKind statement, std::string_view unitText) {
+RunFailure ioFailure(IoFailure failure, StatementKind statement, std::string_view unitText, std::string_view detail) {
     const Entry& entry = entryOf(ioEntries, failure);
-    return RunFailure{entry.number, statement, std::string(unitText), std::string(entry.text)};
+    return RunFailure{entry.number, statement, std::string(unitText), std::string(entry.text) + std::string(detail)};
 }
 
 RunFailure arithmeticFailure(ArithmeticEvent event) {

@@ -60,7 +60,11 @@ struct RunFailure {
     char letter() const { return statement == StatementKind::Math ? 'M' : 'F'; }
 };
 
-RunFailure ioFailure(IoFailure failure, StatementKind statement, std::string_view unitText);
+// The detail, when given, follows the failure's own message and says where:
+//   ioFailure(IoFailure::InvalidReal, StatementKind::Read, "PARAMETER.TXT", " '0.25abc' in line 2 of PARAMETER.TXT")
+//   -> "- invalid real '0.25abc' in line 2 of PARAMETER.TXT"
+RunFailure ioFailure(IoFailure failure, StatementKind statement, std::string_view unitText,
+                     std::string_view detail = {});
 RunFailure arithmeticFailure(ArithmeticEvent event);
 RunFailure mathFunctionFailure(std::string_view label, MathErrorType type);
 

@@ -84,11 +84,12 @@ constexpr Formula formulaOf(F) {
 
 // The questions, each with its defaults in the order the answer gives the values. D's default
 // is the sill times 0.95 as a single-precision value, widened.
-constexpr Question askD{"Input D (half wave length):", {{{&P::D, 0.949999988079071, &P::sill}}}, 1};
-constexpr Question askSlopeAndPower{"Input C (SLOPE) AND W (POWER):", {{{&P::C, 1.0}, {&P::W, 1.0}}}, 2};
+constexpr Question askD{"Input D (half wave length):", {{{&P::D, "D", 0.949999988079071, &P::sill}}}, 1};
+constexpr Question askSlopeAndPower{"Input C (SLOPE) AND W (POWER):", {{{&P::C, "C", 1.0}, {&P::W, "W", 1.0}}}, 2};
 constexpr Question askGammaAndWeight{"INPUT ALFA, BETA & WEIGHT FOR GAMMA-BASED MODELS:",
-                                     {{{&P::ALFA, 2.0}, {&P::BETA, 1.0}, {&P::W, 1.0}}}, 3};
-constexpr Question askGamma{"INPUT ALFA & BETA FOR TESTING GAMMA DISTRIBUTION:", {{{&P::ALFA, 2.0}, {&P::BETA, 1.0}}}, 2};
+                                     {{{&P::ALFA, "ALFA", 2.0}, {&P::BETA, "BETA", 1.0}, {&P::W, "W", 1.0}}}, 3};
+constexpr Question askGamma{"INPUT ALFA & BETA FOR TESTING GAMMA DISTRIBUTION:",
+                            {{{&P::ALFA, "ALFA", 2.0}, {&P::BETA, "BETA", 1.0}}}, 2};
 
 // The report's parameter lines: the first value in F9.4, each further one in F9.2 (the second
 // layout's ^ is always 5).

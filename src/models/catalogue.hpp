@@ -24,6 +24,7 @@ using Parameter = double ModelParameters::*;
 // `value`, or `value` times the parameter `times` (D defaults to sill * 0.95).
 struct Asked {
     Parameter parameter = nullptr;
+    std::string_view name;  // as the prompt calls it
     double value = 0.0;
     Parameter times = nullptr;
 };

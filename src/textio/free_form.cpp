@@ -16,19 +16,45 @@ namespace {
 
 enum class Separator { Blank, Comma, Slash };
 
+// A value's text in a failure report is cut to this many characters, "..." included.
+constexpr std::size_t shownLimit = 20;
+
 // The value being scanned, converted as its characters come for either kind of target, so
-// that a value of any length takes bounded memory. No characters is a null value.
+// that a value of any length takes bounded memory. No characters is a null value. Its first
+// characters and its record are kept for a failure report.
 struct ValueScan {
     IntegerConversion integer;
     RealConversion real;
-    std::uint64_t length = 0;
+    std::uint64_t length = 0;       // characters converted
+    std::uint64_t textLength = 0;   // characters of the text, a repeat count's included
+    std::array<char, shownLimit + 1> shown{};
+    std::int64_t record = 0;
 
-    void feed(int c) {
+    void feed(int c, std::int64_t inRecord) {
         integer.feed(static_cast<unsigned char>(c));
         real.feed(static_cast<unsigned char>(c));
         ++length;
+        note(c, inRecord);
+    }
+    // A character of the text that is not converted: the asterisk after a repeat count.
+    void note(int c, std::int64_t inRecord) {
+        if (textLength == 0) record = inRecord;
+        // Control characters would upset the terminal that shows the report.
+        if (textLength < shown.size()) shown[textLength] = c < 32 || c == 127 ? '?' : static_cast<char>(c);
+        ++textLength;
+    }
+    // After a repeat count: the value to repeat is converted afresh, its text goes on.
+    void startRepeatedValue() {
+        integer = IntegerConversion{};
+        real = RealConversion{};
+        length = 0;
     }
     bool empty() const { return length == 0; }
+    // " '0.25abc'", or " '12345678901234567...'" for a longer text.
+    std::string quoted() const {
+        if (textLength <= shownLimit) return " '" + std::string(shown.data(), textLength) + "'";
+        return " '" + std::string(shown.data(), shownLimit - 3) + "...'";
+    }
 };
 
 // A converted value that waits for the end of its record before it reaches its target.
@@ -61,10 +87,10 @@ void storeWaiting(Statement& st) {
     if (st.source.midRecord && st.source.records == st.waitingRecord) return;
     for (std::size_t i = 0; i < st.waitingCount; ++i) {
         const Store& store = st.waiting[i];
-        if (std::int32_t* const* integer = std::get_if<std::int32_t*>(&store.target)) {
+        if (std::int32_t* const* integer = std::get_if<std::int32_t*>(&store.target.place)) {
             **integer = store.integer;
         } else {
-            *std::get<double*>(store.target) = store.real;
+            *std::get<double*>(store.target.place) = store.real;
         }
     }
     st.waitingCount = 0;
@@ -86,11 +112,16 @@ void passParenthesised(TextSource& source) {
 }
 
 // A value that cannot be used ends the statement; what came before it in its record is used,
-// as when the whole record had been read first, and once that record is known good.
-[[noreturn]] void failValue(Statement& st, IoFailure failure) {
+// as when the whole record had been read first, and once that record is known good. The report
+// shows the value's text, when it has one, and where it stands.
+[[noreturn]] void failValue(Statement& st, IoFailure failure, bool showText = true) {
+    const ValueScan& value = st.value;
+    const bool text = value.textLength > 0;
+    const std::int64_t record = text ? value.record : st.source.records;
+    const std::string detail = (showText && text ? value.quoted() : std::string()) + " " + placeOf(st.source, record);
     skipRestOfRecord(st.source);
     storeWaiting(st);
-    failRead(st.source, failure);
+    failRead(st.source, failure, detail);
 }
 
 void takeRepeatCount(Statement& st) {
@@ -99,7 +130,7 @@ void takeRepeatCount(Statement& st) {
     if (!count.ok()) failValue(st, *count.failure);
     if (count.value <= 0) failValue(st, IoFailure::RepeatCountBelowOne);
     st.pendingRepeat = count.value - 1;
-    st.value = ValueScan{};
+    st.value.startRepeatedValue();
 }
 
 // Scans one value into st.value and notes what ended it.
@@ -135,6 +166,7 @@ void scanValue(Statement& st) {
                 st.last = Separator::Slash;
                 return;
             case '*':
+                st.value.note(c, source.records);
                 takeRepeatCount(st);
                 repeatForm = true;
                 continue;
@@ -142,15 +174,15 @@ void scanValue(Statement& st) {
             case '"':
                 if (!st.value.empty()) break;
                 passQuoted(source, c);
-                failValue(st, IoFailure::QuotedForNumeric);
+                failValue(st, IoFailure::QuotedForNumeric, false);
             case '(':
                 if (!st.value.empty()) break;
                 passParenthesised(source);
-                failValue(st, IoFailure::QuotedForNumeric);
+                failValue(st, IoFailure::QuotedForNumeric, false);
             default:
                 break;
         }
-        st.value.feed(c);
+        st.value.feed(c, source.records);
     }
 }
 
@@ -159,7 +191,8 @@ void storeValue(Statement& st, const ReadTarget& target) {
     storeWaiting(st);
     if (st.value.empty()) return;
     Store store{target};
-    if (std::holds_alternative<std::int32_t*>(target)) {
+    st.source.valueRecord = st.value.record;
+    if (std::holds_alternative<std::int32_t*>(target.place)) {
         const Converted<std::int32_t> converted = st.value.integer.result();
         if (!converted.ok()) failValue(st, *converted.failure);
         store.integer = converted.value;
@@ -188,10 +221,12 @@ void readFreeForm(TextSource& source, std::span<const ReadTarget> targets) {
         if (st.pendingRepeat != 0) {
             --st.pendingRepeat;
         } else {
+            source.seeking = target.name;
             scanValue(st);
         }
         storeValue(st, target);
     }
+    source.seeking = {};
     if (!st.endedByRecordEnd) skipRestOfRecord(source);
     storeWaiting(st);
     if (oneConsole) setLineEndPending(false);

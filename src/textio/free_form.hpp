@@ -11,13 +11,22 @@
 #include <cstdint>
 #include <initializer_list>
 #include <span>
+#include <string_view>
 #include <variant>
 
 #include "textio/text_source.hpp"
 
 namespace reduz {
 
-using ReadTarget = std::variant<std::int32_t*, double*>;
+// A target and its name, which a failure report gives when the input ends before its value:
+//   {&p.maxLag, "maxLag"} -> "- end of file encountered: 'maxLag' has no value (PARAMETER.TXT has 2 lines)"
+struct ReadTarget {
+    ReadTarget() = default;
+    ReadTarget(std::int32_t* integer, std::string_view targetName = {}) : place(integer), name(targetName) {}
+    ReadTarget(double* real, std::string_view targetName = {}) : place(real), name(targetName) {}
+    std::variant<std::int32_t*, double*> place;
+    std::string_view name;
+};
 
 void readFreeForm(TextSource& source, std::span<const ReadTarget> targets);
 inline void readFreeForm(TextSource& source, std::initializer_list<ReadTarget> targets) {

@@ -1,6 +1,7 @@
 #include "textio/text_source.hpp"
 
 #include <cerrno>
+#include <string>
 #include <unistd.h>
 
 #include "failure/run_failure.hpp"
@@ -29,9 +30,23 @@ TextSource freshKeyboard() {
 TextSource parameterFile;
 TextSource keyboard = freshKeyboard();
 
-// A failure of the reading itself: reported at once.
+std::string lines(std::int64_t count) { return std::to_string(count) + (count == 1 ? " line" : " lines"); }
+
+// A failure of the reading itself, in the record being read: reported at once.
 [[noreturn]] void failReading(const TextSource& source, IoFailure failure) {
-    failRun(ioFailure(failure, StatementKind::Read, source.name));
+    const std::int64_t record = source.midRecord ? source.records : source.records + 1;
+    failRun(ioFailure(failure, StatementKind::Read, source.name, " " + placeOf(source, record)));
+}
+
+// The input has ended while a value is sought: which one, and how much input there was.
+[[noreturn]] void failAtEnd(const TextSource& source) {
+    std::string detail = source.seeking.empty() ? ": a value is missing (" : ": '" + std::string(source.seeking) + "' has no value (";
+    if (source.kind == SourceKind::Keyboard) {
+        detail += source.records == 0 ? "no answer was given)" : "the answer ended after " + lines(source.records) + ")";
+    } else {
+        detail += source.name + (source.records == 0 ? " is empty)" : " has " + lines(source.records) + ")");
+    }
+    failRun(ioFailure(IoFailure::EndOfFile, StatementKind::Read, source.name, detail));
 }
 
 // Fills the block with the next bytes; false at the end of the input.
@@ -68,7 +83,7 @@ void endRecord(TextSource& source, bool lineFeed) {
     if (typed > 0 && final == ctrlZ) {
         source.endOfInput = true;
         source.blockPosition = source.blockLength;
-        failReading(source, IoFailure::EndOfFile);
+        failAtEnd(source);
     }
 }
 
@@ -92,7 +107,7 @@ int nextRecordByte(TextSource& source) {
 }
 
 void beginRecord(TextSource& source) {
-    if (!byteAvailable(source)) failReading(source, IoFailure::EndOfFile);
+    if (!byteAvailable(source)) failAtEnd(source);
     source.midRecord = true;
     source.usefulEnded = false;
     source.rawLength = 0;
@@ -102,9 +117,14 @@ void beginRecord(TextSource& source) {
 
 }  // namespace
 
-void failRead(TextSource& source, IoFailure failure) {
+std::string placeOf(const TextSource& source, std::int64_t record) {
+    if (source.kind == SourceKind::Keyboard) return "in answer line " + std::to_string(record);
+    return "in line " + std::to_string(record) + " of " + source.name;
+}
+
+void failRead(TextSource& source, IoFailure failure, std::string_view detail) {
     skipRestOfRecord(source);
-    failReading(source, failure);
+    failRun(ioFailure(failure, StatementKind::Read, source.name, detail));
 }
 
 int nextCharacter(TextSource& source) {

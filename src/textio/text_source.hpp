@@ -33,13 +33,22 @@ struct TextSource {
     unsigned char last = 0;         // the last two of them
     unsigned char beforeLast = 0;
     std::int64_t records = 0;       // records begun
+    // For the failure reports: the target whose value is sought, and the record of the last
+    // value taken.
+    std::string_view seeking;
+    std::int64_t valueRecord = 0;
 };
 
-// Ends the run with a READ failure on this source: failRead(keyboardSource(), IoFailure::EndOfFile)
-// -> "run-time error F6501: READ(CON)". A failure found in a record's values comes after what
-// the rest of that record holds (a read error, a typed line too long, a keyboard line ending in
-// Ctrl-Z), which is read first, as if the whole record had been read before its values.
-[[noreturn]] void failRead(TextSource& source, IoFailure failure);
+// Where a record stands, for a failure report: "in line 2 of PARAMETER.TXT", "in answer line 1".
+std::string placeOf(const TextSource& source, std::int64_t record);
+
+// Ends the run with a READ failure on this source, its message followed by the detail that
+// says where: failRead(keyboardSource(), IoFailure::InvalidReal, " 'x' in answer line 1")
+// -> "run-time error F6103: READ(CON)", "- invalid real 'x' in answer line 1". A failure found
+// in a record's values comes after what the rest of that record holds (a read error, a typed
+// line too long, a keyboard line ending in Ctrl-Z), which is read first, as if the whole
+// record had been read before its values.
+[[noreturn]] void failRead(TextSource& source, IoFailure failure, std::string_view detail);
 
 // Character-level reading for the free-form reader.
 inline constexpr int endOfRecord = -1;

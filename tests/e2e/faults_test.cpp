@@ -63,7 +63,8 @@ TEST(ClosedStreams, NoFileTheRunOpensTakesTheirPlace) {
         {{2}, longParameters, 1, ""},
         {{1}, "3 1\n0.25 25\n5\n", 0, ""},
         {{1, 2}, "3 1\n0.25 25\n5\n", 0, ""},
-        {{0}, "8 1\n0.25 25\n5\n", 1, failure("F6501: READ(CON)", "end of file encountered")},
+        {{0}, "8 1\n0.25 25\n5\n", 1,
+         failure("F6501: READ(CON)", "end of file encountered: 'C' has no value (no answer was given)")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.closed));
@@ -224,9 +225,10 @@ TEST(Limits, RecordsLargerThanTheAddressSpaceAreReadAsEver) {
     };
     const Case cases[] = {
         {"a real of 96 million digits", "3 1\n", '7', " 25\n2\n", 1,
-         failure("F6102: READ(PARAMETER.TXT)", "invalid number: value too large")},
+         failure("F6102: READ(PARAMETER.TXT)",
+                 "invalid number: value too large '77777777777777777...' in line 2 of PARAMETER.TXT")},
         {"a whole number of 96 million digits", "3 1\n0.25 25\n", '9', "\n", 1,
-         failure("F6100: READ(PARAMETER.TXT)", "integer overflow")},
+         failure("F6100: READ(PARAMETER.TXT)", "integer overflow '99999999999999999...' in line 3 of PARAMETER.TXT")},
         {"96 million blanks before the values", "3 1\n", ' ', "0.25 25\n2\n", 0, ""},
         {"a real of 96 million zeros after its point", "3 1\n0.", '0', "25 25\n2\n", 0, ""},
     };
@@ -274,7 +276,8 @@ TEST(ParameterFile, FifoWhoseWriterClosesEarly) {
     int status = 0;
     ::waitpid(writer, &status, 0);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, failure("F6501: READ(PARAMETER.TXT)", "end of file encountered"));
+    EXPECT_EQ(run.err, failure("F6501: READ(PARAMETER.TXT)",
+                               "end of file encountered: 'range' has no value (PARAMETER.TXT has 2 lines)"));
     EXPECT_FALSE(fileExists(dir.file("ReduzModel.txt")));
 }
 

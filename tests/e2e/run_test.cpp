@@ -112,7 +112,8 @@ TEST(Run, LargestLagAndOneBeyond) {
     EXPECT_EQ(beyond.status, 1);
     EXPECT_EQ(beyond.out, "");
     EXPECT_EQ(beyond.err,
-              "\r\nrun-time error F6100: READ(PARAMETER.TXT)\r\n- maxLag above 1000, the largest lag the table holds\r\n");
+              "\r\nrun-time error F6100: READ(PARAMETER.TXT)\r\n"
+              "- maxLag above 1000, the largest lag the table holds: 1001 in line 3 of PARAMETER.TXT\r\n");
     EXPECT_EQ(readFile(dir.file("ReduzModel.txt")), "older report\r\n");
 }
 
@@ -121,7 +122,8 @@ TEST(Run, MissingParameterFileIsCreatedEmpty) {
     const RunResult run = runBinary(dir.path);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "\r\nrun-time error F6501: READ(PARAMETER.TXT)\r\n- end of file encountered\r\n");
+    EXPECT_EQ(run.err, "\r\nrun-time error F6501: READ(PARAMETER.TXT)\r\n"
+                       "- end of file encountered: 'model' has no value (PARAMETER.TXT is empty)\r\n");
     EXPECT_TRUE(fileExists(dir.file("PARAMETER.TXT")));
     EXPECT_EQ(readFile(dir.file("PARAMETER.TXT")), "");
     EXPECT_FALSE(fileExists(dir.file("ReduzModel.txt")));
@@ -131,7 +133,8 @@ TEST(Run, EndOfKeyboardInputAfterThePrompt) {
     const RunInFresh run = runWithParameters("8 2\n0.25 25\n5\n", "");
     EXPECT_EQ(run.result.status, 1);
     EXPECT_EQ(run.result.out, "Input C (SLOPE) AND W (POWER):\r\n");
-    EXPECT_EQ(run.result.err, "\r\nrun-time error F6501: READ(CON)\r\n- end of file encountered\r\n");
+    EXPECT_EQ(run.result.err,
+              "\r\nrun-time error F6501: READ(CON)\r\n- end of file encountered: 'C' has no value (no answer was given)\r\n");
     EXPECT_FALSE(run.reportWritten);
 }
 
