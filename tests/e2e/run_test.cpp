@@ -217,3 +217,47 @@ TEST(Run, ClosedOutputsDoNotChangeTheExitStatus) {
 
 }  // namespace
 }  // namespace reduz::testing
+
+namespace reduz::testing {
+namespace {
+
+// The second line of a read failure: the value's text, cut when long, and its place.
+TEST(Run, ReadFailuresSayWhere) {
+    struct Case {
+        const char* parameters;
+        const char* keyboard;
+        const char* unit;
+        const char* secondLine;
+    };
+    const Case cases[] = {
+        {"3 1\n0.25 12345678901234567890123x\n5\n", "", "F6103: READ(PARAMETER.TXT)",
+         "invalid real '12345678901234567...' in line 2 of PARAMETER.TXT"},
+        {"3 1\n0.2\x01" "5 25\n5\n", "", "F6103: READ(PARAMETER.TXT)", "invalid real '0.2?5' in line 2 of PARAMETER.TXT"},
+        {"3 1\n\n\n'0.25' 25\n5\n", "", "F6504: READ(PARAMETER.TXT)",
+         "quoted string or parenthesised pair for a numeric item in line 4 of PARAMETER.TXT"},
+        {"3 1\n0*5\n", "", "F6502: READ(PARAMETER.TXT)", "repeat count of zero or below '0*' in line 2 of PARAMETER.TXT"},
+        {"3 16#3#2\n", "", "F6302: READ(PARAMETER.TXT)", "invalid based integer: second '#' '16#3#2' in line 1 of PARAMETER.TXT"},
+        {"9 2\n0.25 25\n5\n", "2\n\n1 abc\n", "F6103: READ(CON)", "invalid real 'abc' in answer line 3"},
+        {"9 2\n0.25 25\n5\n", "2 1\n", "F6501: READ(CON)", "end of file encountered: 'W' has no value (the answer ended after 1 line)"},
+        {"9 2\n0.25 25\n5\n", "", "F6501: READ(CON)", "end of file encountered: 'ALFA' has no value (no answer was given)"},
+        {"3 1\n0.25 25\n", "", "F6501: READ(PARAMETER.TXT)",
+         "end of file encountered: 'maxLag' has no value (PARAMETER.TXT has 2 lines)"},
+    };
+    for (const Case& c : cases) {
+        const RunInFresh run = runWithParameters(c.parameters, c.keyboard);
+        EXPECT_EQ(run.result.status, 1) << c.parameters;
+        EXPECT_EQ(run.result.err, "\r\nrun-time error " + std::string(c.unit) + "\r\n- " + c.secondLine + "\r\n");
+    }
+}
+
+TEST(Run, ReadErrorSaysWhere) {
+    ScratchDir dir;
+    ASSERT_EQ(::mkdir(dir.file("PARAMETER.TXT").c_str(), 0755), 0);
+    const RunResult run = runBinary(dir.path);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "\r\nrun-time error F6500: READ(PARAMETER.TXT)\r\n"
+                       "- read error reported by the system in line 1 of PARAMETER.TXT\r\n");
+}
+
+}  // namespace
+}  // namespace reduz::testing
