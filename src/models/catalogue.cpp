@@ -79,7 +79,8 @@ constexpr auto testGamma = [](const auto& t) { return gammaLagPart(t) / (t.gamma
 
 template <class F>
 constexpr Formula formulaOf(F) {
-    return Formula{[](const Terms<Real>& t) -> Real { return F{}(t); }};
+    return Formula{[](const Terms<Real>& t) -> Real { return F{}(t); },
+                   [](const Terms<Plain>& t) -> Plain { return F{}(t); }};
 }
 
 // The questions, each with its defaults in the order the answer gives the values. D's default

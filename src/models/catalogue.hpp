@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "models/model_parameters.hpp"
+#include "models/plain.hpp"
 #include "models/real.hpp"
 
 namespace reduz {
@@ -50,9 +51,12 @@ struct Terms {
     Number gammaOfAlfa, betaToAlfa;
 };
 
-// A shape's formula at one lag, in the order its operations are carried out.
+// A shape's formula at one lag, in the order its operations are carried out: one formula,
+// made for both arithmetics. The exact one decides every value and every failure; the plain
+// one gives the same bits quickly wherever it raises no flag (models/lag_table.cpp).
 struct Formula {
     Real (*exact)(const Terms<Real>&) = nullptr;
+    Plain (*plain)(const Terms<Plain>&) = nullptr;
 };
 
 struct Shape {
