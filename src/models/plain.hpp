@@ -2,7 +2,7 @@
 // Plain: a value inside one model formula as a bare double, for the quick first evaluation of
 // a lag. Every +, -, *, / is one double operation and exp, cos and power call the C library's
 // functions, so the result is Real's, bit for bit, unless an operation raised the invalid,
-// divide-by-zero, overflow or underflow flag; the lag loop (models/lag_table.cpp) tests them.
+// divide-by-zero, overflow or underflow flag; the lag loop (models/lag_loop.hpp) tests them.
 //   Plain(1e300) * Plain(1e10)          -> inf, overflow flag (Real: 1e310, and no failure yet)
 //   Plain(1.0) / Plain(3.0)             -> 0.333..., the double quotient; no flag but inexact
 //   power(Plain(2.0), Plain(2.0))       -> 4, from a call of std::pow, not a multiplication
