@@ -1,10 +1,13 @@
 // What a run spends its time on: the lag table of every shape at the largest lag the table
-// holds, the F9.4 and F9.2 number fields, and a whole run in-process that writes its report.
+// holds, the F9.4 and F9.2 number fields, and a whole run in-process that writes its report;
+// and how many evaluations of a shape over lags 0 to 200 a fitter gets a second, with plain
+// doubles first (evaluateShape) and on the exact path alone (evaluateShapeExactly).
 //
 //   build/bench/reduz_bench [--benchmark_filter=REGEX]
 
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -14,6 +17,7 @@
 
 #include "driver/run.hpp"
 #include "failure/float_settings.hpp"
+#include "models/catalogue.hpp"
 #include "models/lag_table.hpp"
 #include "textio/fields.hpp"
 #include "textio/console.hpp"
@@ -64,6 +68,23 @@ void lagTable(benchmark::State& state, const Shape& shape) {
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * (reduz::maxTableLag + 1));
+}
+
+using Evaluation = void (*)(const reduz::Shape&, const reduz::ModelParameters&, std::int32_t, std::span<double>);
+
+// One evaluation is the shape at lags 0 to 200 with a first run's parameters; items per second
+// are evaluations per second.
+void shapeEvaluation(benchmark::State& state, const Shape& shape, Evaluation evaluate) {
+    reduz::setUpFloatSettings();
+    const reduz::ModelParameters p = parametersOf(shape);
+    const reduz::Shape& row = *reduz::findShape(shape.kind, shape.model);
+    std::array<double, 201> values{};
+    for (auto _ : state) {
+        evaluate(row, p, 0, values);
+        benchmark::DoNotOptimize(values.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations());
 }
 
 // The values of a real table (cross model 11, lags 0 to 1000) and of a parameter line.
@@ -130,6 +151,12 @@ void wholeRun(benchmark::State& state) {
 int main(int argc, char** argv) {
     for (const Shape& shape : shapes) {
         benchmark::RegisterBenchmark((std::string("computeLagTable/") + shape.name).c_str(), lagTable, shape);
+    }
+    for (const Shape& shape : shapes) {
+        benchmark::RegisterBenchmark((std::string("evaluateShape/plain/") + shape.name).c_str(), shapeEvaluation, shape,
+                                     reduz::evaluateShape);
+        benchmark::RegisterBenchmark((std::string("evaluateShape/exact/") + shape.name).c_str(), shapeEvaluation, shape,
+                                     reduz::evaluateShapeExactly);
     }
     benchmark::RegisterBenchmark("renderFixed/F9.4", fixedField, 9, 4);
     benchmark::RegisterBenchmark("renderFixed/F9.2", fixedField, 9, 2);

@@ -8,8 +8,9 @@
 // parameter file (created empty only when it was missing, never changed otherwise) and the
 // report. Status 0: nothing on standard error, the stop message, a report with one well-formed
 // row per lag of a table that holds them. Status 1: one well-formed failure report and no new
-// report (an older one untouched). Anything else, and every crash, sanitizer report, leak or
-// hang, is a finding.
+// report (an older one untouched). The lag table, and the numeric failure of a run that fails
+// with one, are those of the exact path alone for the run's parameters, bit for bit. Anything
+// else, and every crash, sanitizer report, leak or hang, is a finding.
 
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <span>
 #include <fcntl.h>
 #include <string>
 #include <string_view>
@@ -25,6 +27,9 @@
 #include <vector>
 
 #include "driver/run.hpp"
+#include "failure/run_failure.hpp"
+#include "models/catalogue.hpp"
+#include "models/lag_table.hpp"
 #include "models/model_parameters.hpp"
 #include "textio/console.hpp"
 
@@ -177,6 +182,28 @@ void checkReport(const std::string& report) {
     }
 }
 
+// The run takes each lag in plain doubles first and on the exact path again only where a
+// flag says they may part; the exact path alone must give the same table and the same failure.
+void checkLagTable(int status, std::string_view err) {
+    const reduz::ModelParameters& p = reduz::runParameters();
+    const reduz::Shape* shape = reduz::findShape(p.kind, p.model);
+    if (shape == nullptr || p.maxLag < 0 || p.maxLag > reduz::maxTableLag) return;
+    // A run that failed otherwise stopped before its table, or after it while writing the report.
+    const bool numericFailure = status == 1 && err.substr(0, 18) == "\r\nrun-time error M";
+    if (status != 0 && !numericFailure) return;
+    reduz::LagTable exact{};
+    std::string exactFailure;
+    try {
+        reduz::evaluateShapeExactly(*shape, p, 0, std::span<double>(exact.data(), static_cast<std::size_t>(p.maxLag) + 1));
+    } catch (const reduz::RunFailure& failure) {
+        exactFailure = reduz::failureReport(failure);
+    }
+    if (exactFailure != (numericFailure ? err : std::string_view())) finding("a numeric failure other than the exact path's");
+    if (std::memcmp(exact.data(), reduz::runLagTable().data(), sizeof exact) != 0) {
+        finding("a lag table other than the exact path's");
+    }
+}
+
 void checkFailureReport(std::string_view err) {
     constexpr std::string_view start = "\r\nrun-time error ";
     if (err.substr(0, start.size()) != start) finding("a failure report that does not start as one");
@@ -263,5 +290,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             finding("a run that failed wrote a report");
         }
     }
+    checkLagTable(status, err);
     return 0;
 }

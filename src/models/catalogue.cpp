@@ -1,5 +1,6 @@
 #include "models/catalogue.hpp"
 
+#include "models/lag_loop.hpp"
 #include "models/math_functions.hpp"
 
 namespace reduz {
@@ -79,7 +80,7 @@ constexpr auto testGamma = [](const auto& t) { return gammaLagPart(t) / (t.gamma
 
 template <class F>
 constexpr Formula formulaOf(F) {
-    return Formula{[](const Terms<Real>& t) -> Real { return F{}(t); }};
+    return Formula{&lagLoop<F>};
 }
 
 // The questions, each with its defaults in the order the answer gives the values. D's default

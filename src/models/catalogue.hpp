@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "models/model_parameters.hpp"
+#include "models/plain.hpp"
 #include "models/real.hpp"
 
 namespace reduz {
@@ -51,9 +52,22 @@ struct Terms {
     Number gammaOfAlfa, betaToAlfa;
 };
 
-// A shape's formula at one lag, in the order its operations are carried out.
+// The terms of one evaluation in both arithmetics: the exact one decides every value and
+// every failure, the plain one gives the same bits quickly wherever it raises no flag.
+struct LagTerms {
+    Terms<Real> exact;
+    Terms<Plain> plain;
+};
+
+enum class Path {
+    PlainFirst,  // each lag in plain doubles, and again exactly where a flag is raised
+    ExactOnly,   // each lag on the exact path alone
+};
+
+// A shape's formula, its operations in the order they are carried out, at the lags firstLag,
+// firstLag + 1, ... into values: the lag loop (models/lag_loop.hpp) made for this formula.
 struct Formula {
-    Real (*exact)(const Terms<Real>&) = nullptr;
+    void (*lags)(LagTerms& terms, double firstLag, std::span<double> values, Path path) = nullptr;
 };
 
 struct Shape {

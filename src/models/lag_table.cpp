@@ -9,9 +9,8 @@ namespace reduz {
 
 namespace {
 
-// The parameters as formula values, and the gamma terms when the shape has them.
-Terms<Real> termsOf(const Shape& shape, const ModelParameters& p) {
-    Terms<Real> t{};
+template <class Number>
+void takeParameters(Terms<Number>& t, const ModelParameters& p) {
     t.s = p.sill;
     t.a = p.range;
     t.D = p.D;
@@ -19,30 +18,46 @@ Terms<Real> termsOf(const Shape& shape, const ModelParameters& p) {
     t.W = p.W;
     t.ALFA = p.ALFA;
     t.BETA = p.BETA;
+}
+
+// The parameters as formula values, and the gamma terms when the shape has them: taken on the
+// exact path, each is a double, the same in both arithmetics.
+LagTerms termsOf(const Shape& shape, const ModelParameters& p) {
+    LagTerms terms{};
+    takeParameters(terms.exact, p);
+    takeParameters(terms.plain, p);
     if (shape.usesGamma) {
-        t.gammaOfAlfa = GAMMA(p.ALFA);
-        t.betaToAlfa = power(t.BETA, t.ALFA);
+        terms.exact.gammaOfAlfa = GAMMA(p.ALFA);
+        terms.exact.betaToAlfa = power(terms.exact.BETA, terms.exact.ALFA);
+        terms.plain.gammaOfAlfa = assign(terms.exact.gammaOfAlfa);
+        terms.plain.betaToAlfa = assign(terms.exact.betaToAlfa);
     }
-    return t;
+    return terms;
+}
+
+void evaluate(const Shape& shape, const ModelParameters& parameters, double firstLag, std::span<double> values,
+              Path path) {
+    if (values.empty()) return;
+    LagTerms terms = termsOf(shape, parameters);
+    shape.formula.lags(terms, firstLag, values, path);
 }
 
 }  // namespace
 
 void evaluateShape(const Shape& shape, const ModelParameters& parameters, std::int32_t firstLag,
                    std::span<double> values) {
-    if (values.empty()) return;
-    Terms<Real> t = termsOf(shape, parameters);
-    std::int32_t lag = firstLag;
-    for (double& value : values) {
-        t.h = static_cast<double>(lag++);
-        value = assign(shape.formula.exact(t));
-    }
+    evaluate(shape, parameters, firstLag, values, Path::PlainFirst);
+}
+
+void evaluateShapeExactly(const Shape& shape, const ModelParameters& parameters, std::int32_t firstLag,
+                          std::span<double> values) {
+    evaluate(shape, parameters, firstLag, values, Path::ExactOnly);
 }
 
 double shapeValue(const Shape& shape, const ModelParameters& parameters, double h) {
-    Terms<Real> t = termsOf(shape, parameters);
-    t.h = h;
-    return assign(shape.formula.exact(t));
+    double value = 0.0;
+    evaluate(shape, parameters, h, std::span<double>(&value, 1), Path::ExactOnly);
+    return value;
 }
 
 void computeLagTable(const ModelParameters& parameters, LagTable& table) {
