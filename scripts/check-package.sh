@@ -28,6 +28,7 @@ echo "check-package: $package"
 dpkg-deb -x "$package" "$scratch/root"
 doc=$scratch/root/usr/share/doc/reduzmodel
 for file in usr/bin/reduzmodel usr/share/man/man1/reduzmodel.1.gz usr/share/reduzmodel/reduzmodel.gp \
+  usr/bin/reduzfit usr/share/man/man1/reduzfit.1.gz \
   usr/share/doc/reduzmodel/copyright usr/share/doc/reduzmodel/changelog.gz \
   usr/share/doc/reduzmodel/README.md.gz usr/share/doc/reduzmodel/doc/auto-shapes.png \
   usr/share/doc/reduzmodel/examples/exponential/PARAMETER.TXT; do
@@ -40,6 +41,11 @@ cp "$doc/examples/exponential/PARAMETER.TXT" "$scratch/run/"
 (cd "$scratch/run" && "$scratch/root/usr/bin/reduzmodel" </dev/null >console.txt)
 cmp "$scratch/run/ReduzModel.txt" "$doc/examples/exponential/ReduzModel.txt"
 cmp "$scratch/run/console.txt" "$doc/examples/exponential/console.txt"
+# And the packaged reduzfit on the packaged logs.
+(cd "$scratch/run" && "$scratch/root/usr/bin/reduzfit" measure "$doc/examples/logs/boreholes.csv" --step 0.5 --lags 20 \
+  -o measured.csv >/dev/null)
+cmp "$scratch/run/measured.csv" "$doc/examples/logs/measured.csv"
+cmp "$scratch/run/classes.csv" "$doc/examples/logs/classes.csv"
 
 # lintian warns when run as root; that line is not about the package.
 lintian "$package" 2>&1 | grep -v '^running with root privileges' | tee "$scratch/lintian.txt" || true
