@@ -85,7 +85,9 @@ TEST(BadInput, OneLineNamingFileLineAndColumn) {
     }
 }
 
-const std::string programUsage = "Usage: reduzfit COMMAND [OPTION]...\nTry 'reduzfit --help' for more information.\n";
+const std::string programUsage =
+    "Usage: reduzfit COMMAND [OPTION]...\n  or:  reduzfit INPUT --step S -o DIR [OPTION]...\n"
+    "Try 'reduzfit --help' for more information.\n";
 const std::string measureUsage =
     "Usage: reduzfit measure INPUT --step S [--lags N] [--direction D] [--columns H,F,T,C] [-o FILE]\n"
     "Try 'reduzfit measure --help' for more information.\n";
@@ -111,9 +113,9 @@ TEST(BadInput, OutputOverTheInputIsRefused) {
 
 TEST(BadInput, UsageErrorsPrintTheUsage) {
     const UsageCase cases[] = {
-        {{}, "no command given (the command is measure)", programUsage},
-        {{"mesure", "logs.csv"}, "unknown command \"mesure\" (the command is measure)", programUsage},
-        {{"--step", "1"}, "unknown option \"--step\" (the command is measure)", programUsage},
+        {{}, "no command given (the commands are measure and fit)", programUsage},
+        {{"mesure", "logs.csv"}, "unknown command \"mesure\" (the commands are measure and fit)", programUsage},
+        {{"--step", "1"}, "unknown option \"--step\" (the commands are measure and fit)", programUsage},
         {{"measure", "--step", "1"}, "INPUT is required", measureUsage},
         {{"measure", "logs.csv"}, "--step is required", measureUsage},
         {{"measure", "logs.csv", "--step"}, "--step needs a value", measureUsage},
