@@ -28,13 +28,15 @@ enum class Linear {
     gammaSill,  // s (f + W g), s in [0, 1], W >= 0      gamma-based: f their cross shape, g the test gamma
 };
 
-// A parameter the optimiser moves: lengths and scales on a logarithmic axis.
+// A parameter the optimiser moves: lengths and scales on a logarithmic axis. With `per`, the
+// optimiser moves the product of the two, and the parameter is that over `per` (moved before).
 struct Moved {
     Parameter parameter = nullptr;
     double low = 0;
     double high = 0;
     bool logarithmic = true;
     std::vector<double> starts;
+    Parameter per = nullptr;
 };
 
 struct Plan {
@@ -54,8 +56,9 @@ std::vector<double> spread(double low, double high, int count) {
 // least 0.1 lag keeps 3 h / a and (h / a)^2 far from overflow, a half wave length (or a hole
 // effect's range) of at least one lag keeps the cosine's argument far below 2^63 and the wave
 // above the lag spacing, where it could not be told from its aliases. ALFA stays where GAMMA
-// is finite and (h / a)^(ALFA - 1) has no pole at lag 0; BETA within a millionfold of 1. A
-// parameter set that still fails (BETA ^ ALFA beyond a double) is no candidate.
+// is finite and (h / a)^(ALFA - 1) has no pole at lag 0; the gamma bump's scale a BETA from a
+// hundredth of a lag to a hundred times the lags fitted. A parameter set that still fails
+// (BETA ^ ALFA beyond a double) is no candidate.
 Plan planOf(const Shape& shape, int maxLag) {
     const double n = std::max(maxLag, 2);
     const Moved range{&P::range, 0.1, 100 * n, true, spread(1, n, 4)};
@@ -64,17 +67,20 @@ Plan planOf(const Shape& shape, int maxLag) {
     const Moved halfWave{&P::D, 1, 100 * n, true, spread(1.5, std::max(n, 3.0), 6)};
     const Moved power{&P::W, 0, 3, false, {0.2, 0.5, 1, 2}};
     const Moved alfa{&P::ALFA, 1, 171, true, {1.5, 4, 16}};
-    const Moved beta{&P::BETA, 1e-3, 1e3, true, {0.1, 0.5, 2}};
+    // The gamma density is taken at h / a with the scale BETA: a bump of scale a BETA lags. The
+    // optimiser moves that scale rather than BETA, so that the range shapes only the rise to
+    // the sill and ALFA and the scale only the bump, and the two are found apart.
+    const Moved bumpScale{&P::BETA, 0.01, 100 * n, true, spread(1, n / 3, 3), &P::range};
     const Linear sill = shape.kind == 1 ? Linear::autoSill : Linear::sill;
     switch (shape.model) {
         case 5: return {Linear::sill, {}};
         case 6: return {sill, {wave}};
         case 7: return {sill, {range, halfWave}};
         case 8: return {Linear::slope, {power}};
-        case 9: return {Linear::gammaSill, {gammaRange, alfa, beta}, 3};
-        case 10: return {Linear::gammaSill, {gammaRange, alfa, beta}, 4};
-        case 11: return {Linear::gammaSill, {gammaRange, alfa, beta}, 2};
-        case 12: return {Linear::none, {range, alfa, beta}};
+        case 9: return {Linear::gammaSill, {gammaRange, alfa, bumpScale}, 3};
+        case 10: return {Linear::gammaSill, {gammaRange, alfa, bumpScale}, 4};
+        case 11: return {Linear::gammaSill, {gammaRange, alfa, bumpScale}, 2};
+        case 12: return {Linear::none, {range, alfa, bumpScale}};
         default: return {sill, {range}};
     }
 }
@@ -198,6 +204,7 @@ std::optional<double> solve(Problem& pr, std::span<const double> x, ModelParamet
     for (std::size_t i = 0; i < x.size(); ++i) {
         const Moved& m = pr.plan.moved[i];
         p.*m.parameter = std::clamp(valueOf(m, x[i]), m.low, m.high);
+        if (m.per != nullptr) p.*m.parameter /= p.*m.per;
     }
     const std::span<const double> y(pr.points.measured);
     std::vector<double>& model = pr.f;
@@ -309,9 +316,9 @@ std::vector<Point> refine(Problem& pr, std::vector<Point> grid) {
         optimiser.set_lower_bounds(low);
         optimiser.set_upper_bounds(high);
         optimiser.set_min_objective(objective, &pr);
-        optimiser.set_xtol_abs(1e-7);
-        optimiser.set_ftol_rel(1e-12);
-        optimiser.set_maxeval(static_cast<int>(80 + 120 * dimension));
+        optimiser.set_xtol_abs(1e-4);
+        optimiser.set_ftol_rel(1e-8);
+        optimiser.set_maxeval(static_cast<int>(60 + 90 * dimension));
         optimiser.set_initial_step(step);
         double least = point.wss;
         try {
