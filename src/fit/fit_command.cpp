@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <new>
 #include <sys/stat.h>
 
 #include "fit/failures.hpp"
@@ -143,19 +142,6 @@ int fitAndWrite(const MeasuredCurves& curves, const FitRequest& request, std::st
     std::fputs(summary.c_str(), stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return reportFailure("cannot write the summary to standard output", 1);
     return allFitted(set) ? 0 : notEveryPairFitted;
-}
-
-template <typename Run>
-int reportingFailures(Run run) {
-    try {
-        return run();
-    } catch (const InputError& e) {
-        return reportFailure(e.what(), 2);
-    } catch (const OutputError& e) {
-        return reportFailure(e.what(), 1);
-    } catch (const std::bad_alloc&) {
-        return reportFailure("out of memory", 1);
-    }
 }
 
 }  // namespace

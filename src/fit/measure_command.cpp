@@ -3,7 +3,6 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <new>
 #include <optional>
 
 #include "fit/ascii_grid.hpp"
@@ -33,10 +32,6 @@ std::string measureSummary(const MeasureRequest& request, const Measurement& m) 
            shortest(m.step) + ", " + std::string(directionName(request.direction)) + "\n";
 }
 
-int reportFailure(const char* text, int status) {
-    std::fprintf(stderr, "reduzfit: %s\n", text);
-    return status;
-}
 
 std::string_view directionName(Direction direction) {
     constexpr std::array<std::string_view, 6> names = {"down", "up", "east", "west", "north", "south"};
@@ -70,7 +65,7 @@ Measurement measureInput(const MeasureRequest& request, const ProgressFn& progre
 
 int runMeasure(const MeasureRequest& request) {
     const std::string classesPath = classesPathBeside(request.output);
-    try {
+    return reportingFailures([&] {
         for (const std::string& target : {request.output, classesPath}) {
             if (sameFile(request.input, target)) failInput(target, 0, 0, "is the input, which would be overwritten");
         }
@@ -84,15 +79,9 @@ int runMeasure(const MeasureRequest& request) {
         writeWholeFiles({{request.output, measuredCsv(m)}, {classesPath, classesCsv(m)}});
         std::fputs(measureSummary(request, m).c_str(), stdout);
         std::printf("written        %s, %s\n", request.output.c_str(), classesPath.c_str());
-    } catch (const InputError& e) {
-        return reportFailure(e.what(), 2);
-    } catch (const OutputError& e) {
-        return reportFailure(e.what(), 1);
-    } catch (const std::bad_alloc&) {
-        return reportFailure("out of memory", 1);
-    }
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) return reportFailure("cannot write the summary to standard output", 1);
-    return 0;
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) return reportFailure("cannot write the summary to standard output", 1);
+        return 0;
+    });
 }
 
 }  // namespace reduz::fit

@@ -48,9 +48,6 @@ Measurement measureInput(const MeasureRequest& request, const ProgressFn& progre
 //   "input          logs.csv\nholes          4\n...lags           0 to 40 by 0.5, down\n"
 std::string measureSummary(const MeasureRequest& request, const Measurement& m);
 
-// "reduzfit: TEXT" on standard error; returns the status.
-int reportFailure(const char* text, int status);
-
 // The whole command; returns the exit status: 0, 1 (output not written) or 2 (bad input).
 int runMeasure(const MeasureRequest& request);
 

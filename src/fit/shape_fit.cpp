@@ -94,7 +94,8 @@ int freeParametersOf(const Plan& plan, bool sillFixed) {
     return static_cast<int>(plan.moved.size()) + solved;
 }
 
-// reduzmodel's defaults, for the parameters a shape does not use and a fit does not set.
+// reduzmodel's defaults (the parameter file's, and its question's), for the parameters a fit
+// does not set: what the shape does not use.
 ModelParameters startingParameters(const Shape& shape, int maxLag) {
     ModelParameters p;
     p.model = shape.model;
@@ -102,11 +103,9 @@ ModelParameters startingParameters(const Shape& shape, int maxLag) {
     p.maxLag = maxLag;
     p.sill = 0.25;
     p.range = 25.0;
-    p.D = 0.25 * 0.949999988079071;
-    p.C = 1.0;
-    p.W = 1.0;
-    p.ALFA = 2.0;
-    p.BETA = 1.0;
+    if (const Question* question = questionOf(shape.model)) {
+        for (std::size_t a = 0; a < question->count; ++a) p.*question->asked[a].parameter = defaultOf(question->asked[a], p);
+    }
     return p;
 }
 
