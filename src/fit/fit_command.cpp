@@ -1,11 +1,7 @@
 #include "fit/fit_command.hpp"
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -14,7 +10,6 @@
 #include "fit/input_file.hpp"
 #include "fit/measured_curves.hpp"
 #include "fit/model_files.hpp"
-#include "fit/number_text.hpp"
 #include "fit/panel_plot.hpp"
 #include "fit/result_csv.hpp"
 #include "fit/whole_files.hpp"
