@@ -32,8 +32,9 @@ TEST(FitRun, ShippedExample) {
     EXPECT_EQ(run.result.status, 0);
     EXPECT_EQ(run.result.err, "");
     std::map<std::string, std::string> expected = {{"boreholes.csv", logs}};
+    // Passed over: what running the README's commands there leaves (a picture, reports).
     for (const auto& [name, bytes] : filesIn(examples + "fitted")) {
-        if (!name.ends_with("ReduzModel.txt")) expected["fitted/" + name] = bytes;
+        if (name != "panel.png" && !name.ends_with("ReduzModel.txt")) expected["fitted/" + name] = bytes;
     }
     std::map<std::string, std::string> files = run.files;
     if (installed("gnuplot")) {
