@@ -1,7 +1,9 @@
 // What `reduzfit measure` spends its time on, over the size: 100,000 intervals in 2,000
 // holes of 6 classes (no two neighbours of one class, so every interval is a run of its own),
 // measured at 200 lags spanning a whole hole. The sweep alone, reading the CSV, and the whole
-// measurement in-process from CSV text to the two files' text.
+// measurement in-process from CSV text to the two files' text. Then `reduzfit fit` over what
+// that measures: 36 pairs at 200 lags, every candidate shape of each pair (8 auto, 11 cross),
+// on one thread and on one a core, with the shape evaluations it made.
 //
 //   build/bench/fit_bench [--benchmark_filter=REGEX]
 //   build/bench/fit_bench --write-logs=FILE      writes the logs as CSV and stops, for timing
@@ -18,6 +20,7 @@
 
 #include "fit/interval_csv.hpp"
 #include "fit/number_text.hpp"
+#include "fit/pair_fits.hpp"
 #include "fit/result_csv.hpp"
 #include "fit/sweep.hpp"
 
@@ -82,6 +85,16 @@ void textToText(benchmark::State& state) {
     }
 }
 
+void fitAll(benchmark::State& state) {
+    const reduz::fit::MeasuredCurves curves = reduz::fit::curvesOf(reduz::fit::measureTransiograms(readLogs(), lags));
+    reduz::fit::FitOptions options;
+    options.threads = static_cast<unsigned>(state.range(0));
+    long long evaluations = 0;
+    for (auto _ : state) evaluations = reduz::fit::fitPairs(curves, options).evaluations;
+    state.counters["evaluations"] = static_cast<double>(evaluations);
+    state.counters["pairs"] = static_cast<double>(curves.classes.size() * curves.classes.size());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,6 +108,11 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("measureTransiograms/100k-intervals-200-lags", sweep)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("readIntervalLogs/100k-intervals", readCsv)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("measure/csv-text-to-csv-text", textToText)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("fitPairs/36-pairs-200-lags/threads", fitAll)
+        ->Arg(1)
+        ->Arg(2)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

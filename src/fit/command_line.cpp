@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <sys/stat.h>
 #include <vector>
 
 #include "fit/number_text.hpp"
@@ -14,10 +15,17 @@ namespace reduz::fit {
 namespace {
 
 constexpr const char* programHelp = R"(Usage: reduzfit COMMAND [OPTION]...
-Measure transiograms from borehole logs and categorical maps.
+  or:  reduzfit INPUT --step S -o DIR [OPTION]...
+Measure transiograms from borehole logs and categorical maps, and fit
+reduzmodel's shapes to them.
 
 Commands:
   measure        measure the transiograms of interval logs or a map
+  fit            fit the shapes to measured transiograms
+
+The second form measures INPUT (as measure does) and fits the result (as fit
+does) in one go; DIR then receives measured.csv and classes.csv as well. It
+takes the options of both but -o, which names DIR.
 
 Options:
   -h, --help     display this help and exit
@@ -49,11 +57,48 @@ Exit status: 0 when both files are written; 1 when they cannot be; 2 for input
 it cannot use or a usage error, and nothing is written then.
 )";
 
+constexpr const char* fitHelp = R"(Usage: reduzfit fit MEASURED -o DIR [OPTION]...
+Fit reduzmodel's shapes to the measured transiograms in MEASURED (the columns
+lag, distance, from, to, probability and, optionally, support, as measure
+writes them) and write, in DIR, a folder FROM_TO for each pair of classes
+holding PARAMETER.TXT and, for models 7 to 12, keyboard.txt: run reduzmodel
+there with keyboard.txt on its standard input. DIR also receives fits.csv
+(every candidate), curves.csv, check.csv (the sums of each row's fitted
+curves), panel.gp and, with gnuplot, panel.png.
+
+Each pair tries the shapes of its kind (models 1 to 8 when FROM is TO, else 1
+to 11), fitted by least squares weighted by the support over the lags 1 to N,
+and keeps the one with the least AIC.
+
+Options:
+  -o, --output DIR       the directory written (needed); an existing one is
+                         replaced only when empty or an earlier fit
+      --shapes LIST      best (the default) or model numbers, e.g. 3,9,12
+      --sill RULE        free (the default), or proportion: the sill is the
+                         to-class's proportion in the classes file
+      --classes FILE     the classes' proportions (default: classes.csv
+                         beside MEASURED)
+      --max-lag N        fit the lags 1 to N, 1 to 1000 (default: the
+                         largest lag measured)
+  -h, --help             display this help and exit
+
+Exit status: 0 when every pair is fitted; 3 when DIR is written but some pair
+is not (fits.csv and the summary say why); 1 when DIR cannot be written; 2 for
+input it cannot use or a usage error, and nothing is written then.
+)";
+
 constexpr const char* programUsage = "Usage: reduzfit COMMAND [OPTION]...\n"
+                                     "  or:  reduzfit INPUT --step S -o DIR [OPTION]...\n"
                                      "Try 'reduzfit --help' for more information.\n";
 constexpr const char* measureUsage =
     "Usage: reduzfit measure INPUT --step S [--lags N] [--direction D] [--columns H,F,T,C] [-o FILE]\n"
     "Try 'reduzfit measure --help' for more information.\n";
+constexpr const char* fitUsage =
+    "Usage: reduzfit fit MEASURED -o DIR [--shapes LIST] [--sill RULE] [--classes FILE] [--max-lag N]\n"
+    "Try 'reduzfit fit --help' for more information.\n";
+constexpr const char* oneGoUsage =
+    "Usage: reduzfit INPUT --step S -o DIR [--lags N] [--direction D] [--columns H,F,T,C] [--shapes LIST] [--sill RULE]\n"
+    "Try 'reduzfit --help' for more information.\n";
 
 struct UsageError {
     std::string message;
@@ -70,7 +115,18 @@ struct MeasureWords {
     std::string output = "measured.csv";
 };
 
-// An option given twice takes its last value, as with most tools.
+// The options of a fit as typed.
+struct FitWords {
+    std::string input;
+    std::string classes;
+    std::string shapes;
+    std::string sill;
+    std::string maxLag;
+    std::string output;
+};
+
+// An option given twice takes its last value, as with most tools. -o belongs to the caller: a
+// file for measure, the directory for a fit.
 void addMeasureOptions(CLI::App& command, MeasureWords& words) {
     command.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     command.add_option("INPUT", words.input)->required();
@@ -78,7 +134,18 @@ void addMeasureOptions(CLI::App& command, MeasureWords& words) {
     command.add_option("--lags", words.lags);
     command.add_option("--direction", words.direction);
     command.add_option("--columns", words.columns);
+}
+
+// The fit's options; those of a measured file (its name, --classes, --max-lag) with `ofFile`.
+void addFitOptions(CLI::App& command, FitWords& words, bool ofFile) {
+    command.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    if (ofFile) command.add_option("MEASURED", words.input)->required();
     command.add_option("-o,--output", words.output);
+    command.add_option("--shapes", words.shapes);
+    command.add_option("--sill", words.sill);
+    if (!ofFile) return;
+    command.add_option("--classes", words.classes);
+    command.add_option("--max-lag", words.maxLag);
 }
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -142,14 +209,52 @@ MeasureRequest requestOf(const MeasureWords& words) {
     return request;
 }
 
+std::vector<int> shapesOf(const std::string& text) {
+    std::vector<int> models;
+    if (text.empty() || text == "best") return models;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = text.find(',', start);
+        const std::optional<long long> model = parseWhole(text.substr(start, comma == std::string::npos ? comma : comma - start));
+        if (!model || *model < 1 || *model > 12) {
+            throw UsageError{"--shapes takes best or model numbers from 1 to 12 joined by commas, not " + quoted(text)};
+        }
+        if (std::find(models.begin(), models.end(), *model) == models.end()) models.push_back(static_cast<int>(*model));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    std::sort(models.begin(), models.end());
+    return models;
+}
+
+FitRequest fitRequestOf(const FitWords& words) {
+    FitRequest request;
+    request.input = words.input;
+    request.classes = words.classes;
+    if (words.output.empty()) throw UsageError{"-o DIR is needed: the directory the fit is written to"};
+    request.output = words.output;
+    request.options.models = shapesOf(words.shapes);
+    if (!words.sill.empty() && words.sill != "free" && words.sill != "proportion") {
+        throw UsageError{"--sill must be free or proportion, not " + quoted(words.sill)};
+    }
+    request.options.sillProportion = words.sill == "proportion";
+    if (!words.maxLag.empty()) {
+        const std::optional<long long> lags = parseWhole(words.maxLag);
+        if (!lags || *lags < 1 || *lags > 1000) {
+            throw UsageError{"--max-lag must be a whole number from 1 to 1000, not " + quoted(words.maxLag)};
+        }
+        request.maxLag = static_cast<int>(*lags);
+    }
+    return request;
+}
+
 // CLI11's words for the faults a user meets most, in this program's words; the rest as CLI11
 // says them ("--step is required").
 std::string messageOf(const CLI::ParseError& e, int argc, const char* const* argv, const CLI::App& where) {
     const std::string text = e.what();
     if (where.get_parent() == nullptr && dynamic_cast<const CLI::RequiredError*>(&e) != nullptr) {
-        if (argc < 2) return "no command given (the command is measure)";
+        if (argc < 2) return "no command given (the commands are measure and fit)";
         const std::string first = argv[1];
-        return (first[0] == '-' ? "unknown option " : "unknown command ") + quoted(first) + " (the command is measure)";
+        return (first[0] == '-' ? "unknown option " : "unknown command ") + quoted(first) + " (the commands are measure and fit)";
     }
     const std::vector<std::string> extras = where.remaining();
     if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && !extras.empty()) {
@@ -162,36 +267,76 @@ std::string messageOf(const CLI::ParseError& e, int argc, const char* const* arg
     return text;
 }
 
-CommandLine usageError(const std::string& message, bool inMeasure) {
-    return CommandLine{Action::usageError, "reduzfit: " + message + "\n" + (inMeasure ? measureUsage : programUsage), {}};
+CommandLine usageError(const std::string& message, const char* usage) {
+    return CommandLine{Action::usageError, "reduzfit: " + message + "\n" + usage, {}, {}};
+}
+
+// The one-go form starts with its input, a file's name rather than a command's.
+bool startsWithInput(int argc, const char* const* argv) {
+    if (argc < 2) return false;
+    const std::string first = argv[1];
+    if (first == "measure" || first == "fit" || first.empty() || first[0] == '-') return false;
+    struct stat status {};
+    return first.find_first_of("./") != std::string::npos || ::stat(first.c_str(), &status) == 0;
+}
+
+CommandLine parseMeasureAndFit(int argc, const char* const* argv) {
+    CLI::App app("", "reduzfit");
+    app.set_help_flag("-h,--help");
+    app.formatter_fn([](const CLI::App*, const std::string&, CLI::AppFormatMode) { return std::string(programHelp); });
+    MeasureWords measureWords;
+    FitWords fitWords;
+    addMeasureOptions(app, measureWords);
+    addFitOptions(app, fitWords, false);
+    try {
+        app.parse(argc, argv);
+        CommandLine command{Action::measureAndFit, {}, requestOf(measureWords), fitRequestOf(fitWords)};
+        const std::string& lags = measureWords.lags;
+        if (command.measure.lags < 1) throw UsageError{"--lags must be a whole number from 1 to 1000 for a fit, not " + quoted(lags)};
+        return command;
+    } catch (const CLI::CallForHelp&) {
+        return CommandLine{Action::help, app.help(), {}, {}};
+    } catch (const CLI::ParseError& e) {
+        return usageError(messageOf(e, argc, argv, app), oneGoUsage);
+    } catch (const UsageError& e) {
+        return usageError(e.message, oneGoUsage);
+    }
 }
 
 }  // namespace
 
 CommandLine parseCommandLine(int argc, const char* const* argv) {
+    if (startsWithInput(argc, argv)) return parseMeasureAndFit(argc, argv);
     CLI::App app("", "reduzfit");
     app.set_help_flag("-h,--help");
     app.set_version_flag("--version", "reduzfit (reduzmodel) " REDUZ_VERSION);
     app.require_subcommand(1);
     app.formatter_fn([](const CLI::App* shown, const std::string&, CLI::AppFormatMode) {
-        return std::string(shown->get_name() == "measure" ? measureHelp : programHelp);
+        const std::string name = shown->get_name();
+        return std::string(name == "measure" ? measureHelp : name == "fit" ? fitHelp : programHelp);
     });
-    MeasureWords words;
+    MeasureWords measureWords;
     CLI::App* measure = app.add_subcommand("measure");
-    addMeasureOptions(*measure, words);
+    addMeasureOptions(*measure, measureWords);
+    measure->add_option("-o,--output", measureWords.output);
+    FitWords fitWords;
+    CLI::App* fit = app.add_subcommand("fit");
+    addFitOptions(*fit, fitWords, true);
 
+    const auto usageOf = [&] { return measure->parsed() ? measureUsage : fit->parsed() ? fitUsage : programUsage; };
     try {
         app.parse(argc, argv);
-        return CommandLine{Action::measure, {}, requestOf(words)};
+        if (fit->parsed()) return CommandLine{Action::fit, {}, {}, fitRequestOf(fitWords)};
+        return CommandLine{Action::measure, {}, requestOf(measureWords), {}};
     } catch (const CLI::CallForHelp&) {
-        return CommandLine{Action::help, app.help(), {}};
+        return CommandLine{Action::help, app.help(), {}, {}};
     } catch (const CLI::CallForVersion& e) {
-        return CommandLine{Action::version, std::string(e.what()) + "\n", {}};
+        return CommandLine{Action::version, std::string(e.what()) + "\n", {}, {}};
     } catch (const CLI::ParseError& e) {
-        const bool inMeasure = measure->parsed();
-        return usageError(messageOf(e, argc, argv, inMeasure ? *measure : app), inMeasure);
+        const CLI::App& where = measure->parsed() ? *measure : fit->parsed() ? *fit : app;
+        return usageError(messageOf(e, argc, argv, where), usageOf());
     } catch (const UsageError& e) {
-        return usageError(e.message, true);
+        return usageError(e.message, usageOf());
     }
 }
 

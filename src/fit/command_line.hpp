@@ -2,6 +2,8 @@
 // reduzfit's command line (CLI11): the commands, their options, help and version.
 //
 //   reduzfit measure logs.csv --step 0.5 --lags 40   -> measure, with the request filled in
+//   reduzfit fit measured.csv -o fitted              -> fit
+//   reduzfit logs.csv --step 0.5 --lags 40 -o fitted -> measureAndFit (a file's name first)
 //   reduzfit --help / reduzfit measure --help        -> help, its text for standard output
 //   reduzfit --version                               -> version, "reduzfit (reduzmodel) 1.0.0\n"
 //   reduzfit measure logs.csv --step 0               -> usageError, "reduzfit: --step must be a
@@ -9,16 +11,18 @@
 
 #include <string>
 
+#include "fit/fit_command.hpp"
 #include "fit/measure_command.hpp"
 
 namespace reduz::fit {
 
-enum class Action { measure, help, version, usageError };
+enum class Action { measure, fit, measureAndFit, help, version, usageError };
 
 struct CommandLine {
     Action action = Action::usageError;
     std::string text;  // help or version for standard output; the usage error for standard error
     MeasureRequest measure;
+    FitRequest fit;
 };
 
 CommandLine parseCommandLine(int argc, const char* const* argv);

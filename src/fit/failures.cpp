@@ -1,5 +1,7 @@
 #include "fit/failures.hpp"
 
+#include <cstdio>
+#include <new>
 #include <string>
 
 namespace reduz::fit {
@@ -11,6 +13,23 @@ void failInput(std::string_view file, long line, long column, std::string_view m
     text += ": ";
     text += message;
     throw InputError(text);
+}
+
+int reportFailure(const char* text, int status) {
+    std::fprintf(stderr, "reduzfit: %s\n", text);
+    return status;
+}
+
+int reportingFailures(const std::function<int()>& run) {
+    try {
+        return run();
+    } catch (const InputError& e) {
+        return reportFailure(e.what(), 2);
+    } catch (const OutputError& e) {
+        return reportFailure(e.what(), 1);
+    } catch (const std::bad_alloc&) {
+        return reportFailure("out of memory", 1);
+    }
 }
 
 }  // namespace reduz::fit

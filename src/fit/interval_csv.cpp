@@ -6,10 +6,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "fit/csv_records.hpp"
+#include "fit/csv_columns.hpp"
 #include "fit/failures.hpp"
 #include "fit/number_text.hpp"
-#include "fit/text_case.hpp"
 
 namespace reduz::fit {
 
@@ -42,21 +41,9 @@ struct Reading {
 
 void findColumns(Reading& r, const CsvRecord& header, const ColumnNames& names) {
     r.header = header.fields;
-    const std::array<const std::string*, 4> wanted = {&names.hole, &names.from, &names.to, &names.classes};
-    for (std::size_t w = 0; w < wanted.size(); ++w) {
-        std::optional<std::size_t> found;
-        for (std::size_t c = 0; c < r.header.size(); ++c) {
-            if (!sameIgnoringCase(r.header[c], *wanted[w])) continue;
-            if (found) {
-                failInput(r.file, header.line, static_cast<long>(c) + 1,
-                          "column \"" + *wanted[w] + "\" appears twice (columns " + std::to_string(*found + 1) +
-                              " and " + std::to_string(c + 1) + ")");
-            }
-            found = c;
-        }
-        if (!found) failInput(r.file, header.line, 0, "no column \"" + *wanted[w] + "\" in the header");
-        r.index[w] = *found;
-    }
+    const WantedColumn wanted[] = {{names.hole}, {names.from}, {names.to}, {names.classes}};
+    const std::vector<std::size_t> positions = findColumns(header, wanted, r.file);
+    std::copy(positions.begin(), positions.end(), r.index.begin());
 }
 
 [[noreturn]] void failAt(const Reading& r, const CsvRecord& row, Column column, const std::string& message) {
@@ -71,12 +58,8 @@ double depth(const Reading& r, const CsvRecord& row, Column column) {
 }
 
 void readInterval(Reading& r, const CsvRecord& row) {
-    const bool blank = std::all_of(row.fields.begin(), row.fields.end(), [](const std::string& f) { return f.empty(); });
-    if (blank) return;  // a spreadsheet's empty row
-    if (row.fields.size() != r.header.size()) {
-        failInput(r.file, row.line, static_cast<long>(std::min(row.fields.size(), r.header.size())) + 1,
-                  std::to_string(row.fields.size()) + " values where the header has " + std::to_string(r.header.size()));
-    }
+    if (isBlankRow(row)) return;
+    checkRowWidth(row, r.header.size(), r.file);
     const std::string& hole = row.fields[r.index[holeColumn]];
     if (hole.empty()) failAt(r, row, holeColumn, "empty " + r.header[r.index[holeColumn]]);
     const double from = depth(r, row, fromColumn);

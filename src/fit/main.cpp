@@ -1,9 +1,11 @@
-// reduzfit: measures transiograms from borehole logs and categorical maps.
+// reduzfit: measures transiograms from borehole logs and categorical maps, and fits reduzmodel's
+// shapes to them.
 
 #include <csignal>
 #include <cstdio>
 
 #include "fit/command_line.hpp"
+#include "fit/fit_command.hpp"
 #include "fit/measure_command.hpp"
 
 int main(int argc, char** argv) {
@@ -15,6 +17,10 @@ int main(int argc, char** argv) {
     switch (command.action) {
         case reduz::fit::Action::measure:
             return reduz::fit::runMeasure(command.measure);
+        case reduz::fit::Action::fit:
+            return reduz::fit::runFit(command.fit);
+        case reduz::fit::Action::measureAndFit:
+            return reduz::fit::runMeasureAndFit(command.measure, command.fit);
         case reduz::fit::Action::help:
         case reduz::fit::Action::version:
             std::fputs(command.text.c_str(), stdout);

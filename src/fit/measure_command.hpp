@@ -44,6 +44,10 @@ std::string classesPathBeside(std::string_view output);
 // Throws InputError for input it cannot use.
 Measurement measureInput(const MeasureRequest& request, const ProgressFn& progress = {});
 
+// The console's account of a measurement, every line but the files written:
+//   "input          logs.csv\nholes          4\n...lags           0 to 40 by 0.5, down\n"
+std::string measureSummary(const MeasureRequest& request, const Measurement& m);
+
 // The whole command; returns the exit status: 0, 1 (output not written) or 2 (bad input).
 int runMeasure(const MeasureRequest& request);
 

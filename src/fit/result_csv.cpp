@@ -1,15 +1,12 @@
 #include "fit/result_csv.hpp"
 
-#include <initializer_list>
 #include <vector>
 
 #include "fit/number_text.hpp"
 
 namespace reduz::fit {
 
-namespace {
-
-void appendRow(std::string& text, std::initializer_list<std::string_view> fields) {
+void appendCsvRow(std::string& text, std::initializer_list<std::string_view> fields) {
     const char* separator = "";
     for (std::string_view field : fields) {
         text += separator;
@@ -18,8 +15,6 @@ void appendRow(std::string& text, std::initializer_list<std::string_view> fields
     }
     text += '\n';
 }
-
-}  // namespace
 
 std::string csvField(std::string_view text) {
     // Blanks at either end would be dropped by a reader that trims, as this program's does.
@@ -48,7 +43,7 @@ std::string measuredCsv(const Measurement& m) {
             if (!(total > 0)) continue;
             const std::string supportText = shortest(total);
             for (int j = 0; j < n; ++j) {
-                appendRow(text, {std::to_string(lag), distance, names[static_cast<std::size_t>(i)],
+                appendCsvRow(text, {std::to_string(lag), distance, names[static_cast<std::size_t>(i)],
                                  names[static_cast<std::size_t>(j)], shortest(pairLength(m, lag, i, j) / total),
                                  supportText});
             }
@@ -60,7 +55,7 @@ std::string measuredCsv(const Measurement& m) {
 std::string classesCsv(const Measurement& m) {
     std::string text = "class,proportion,length,runs,mean_length\n";
     for (const ClassSummary& c : m.classes) {
-        appendRow(text, {csvField(c.name), shortest(c.proportion), shortest(c.length), std::to_string(c.runs),
+        appendCsvRow(text, {csvField(c.name), shortest(c.proportion), shortest(c.length), std::to_string(c.runs),
                          shortest(c.meanLength)});
     }
     return text;

@@ -13,6 +13,7 @@
 //
 //   csvField("clay") -> clay    csvField("silt, sandy") -> "silt, sandy"    csvField("5\" pipe") -> "5"" pipe"
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,8 @@
 namespace reduz::fit {
 
 std::string csvField(std::string_view text);
+// Appends the fields, already in CSV form, joined by commas and ended by LF.
+void appendCsvRow(std::string& text, std::initializer_list<std::string_view> fields);
 std::string measuredCsv(const Measurement& m);
 std::string classesCsv(const Measurement& m);
 

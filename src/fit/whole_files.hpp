@@ -1,10 +1,14 @@
 #pragma once
-// Writing output files whole or not at all: each text goes to a temporary file in its target's
-// directory ("out/.measured.csv.Xa81Kz"), flushed to the disk, and only when every one is
-// complete are they renamed over their targets. Any failure removes the temporaries and leaves
-// the targets as they were.
+// Writing output whole or not at all.
+//
+// Files: each text goes to a temporary file in its target's directory ("out/.measured.csv.Xa81Kz"),
+// flushed to the disk, and only when every one is complete are they renamed over their targets.
+// A directory: its files go into a temporary directory beside it ("./.fitted.Q2x9Lk"), which
+// takes its place, or is exchanged with the older one, only when every file is complete. Any
+// failure removes the temporaries and leaves the targets as they were.
 //
 //   writeWholeFiles({{"out/measured.csv", text}, {"out/classes.csv", text2}})
+//   writeWholeDirectory("fitted", {{"fits.csv", text}, {"sand_clay/PARAMETER.TXT", text2}})
 //   a full disk  -> OutputError "cannot write out/measured.csv: No space left on device"
 
 #include <string>
@@ -21,5 +25,10 @@ struct FileText {
 // OutputError naming the target. Should a rename fail after an earlier one succeeded, the
 // earlier target holds its new text.
 void writeWholeFiles(const std::vector<FileText>& files);
+
+// The files' paths are relative to `directory`; the folders they name are made. An older
+// directory is replaced whole, whatever it held: the caller decides whether it may be. New
+// folders get the mode 0777 less the umask. Throws OutputError naming the file or the directory.
+void writeWholeDirectory(const std::string& directory, const std::vector<FileText>& files);
 
 }  // namespace reduz::fit

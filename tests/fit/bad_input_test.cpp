@@ -85,11 +85,65 @@ TEST(BadInput, OneLineNamingFileLineAndColumn) {
     }
 }
 
-const std::string programUsage = "Usage: reduzfit COMMAND [OPTION]...\nTry 'reduzfit --help' for more information.\n";
+const std::string programUsage =
+    "Usage: reduzfit COMMAND [OPTION]...\n  or:  reduzfit INPUT --step S -o DIR [OPTION]...\n"
+    "Try 'reduzfit --help' for more information.\n";
+const std::string fitUsage =
+    "Usage: reduzfit fit MEASURED -o DIR [--shapes LIST] [--sill RULE] [--classes FILE] [--max-lag N]\n"
+    "Try 'reduzfit fit --help' for more information.\n";
+const std::string oneGoUsage =
+    "Usage: reduzfit INPUT --step S -o DIR [--lags N] [--direction D] [--columns H,F,T,C] [--shapes LIST] [--sill RULE]\n"
+    "Try 'reduzfit --help' for more information.\n";
 const std::string measureUsage =
     "Usage: reduzfit measure INPUT --step S [--lags N] [--direction D] [--columns H,F,T,C] [-o FILE]\n"
     "Try 'reduzfit measure --help' for more information.\n";
 
+
+// Measured curves a fit cannot use, and the classes' proportions it needs for --sill proportion.
+TEST(BadInput, MeasuredCurvesAFitCannotUse) {
+    const std::string h = "lag,distance,from,to,probability,support\n";
+    const std::string good = h + "0,0,a,a,1,2\n1,1,a,a,0.5,2\n";
+    struct FitCase {
+        std::map<std::string, std::string> inputs;
+        std::vector<std::string> options;
+        const char* error;
+    };
+    const FitCase cases[] = {
+        {{}, {}, "measured.csv: No such file or directory"},
+        {{{"measured.csv", ""}}, {}, "measured.csv: no header row: the file is empty"},
+        {{{"measured.csv", "lag,distance,from,to\n0,0,a,a\n"}}, {}, "measured.csv:1: no column \"probability\" in the header"},
+        {{{"measured.csv", h}}, {}, "measured.csv: no lag above 0"},
+        {{{"measured.csv", h + "0,0,a,a,1,2\n"}}, {}, "measured.csv: no lag above 0"},
+        {{{"measured.csv", good + "2,2,a,a,1\n"}}, {}, "measured.csv:4:6: 5 values where the header has 6"},
+        {{{"measured.csv", good + "1.5,1,a,a,1,2\n"}}, {}, "measured.csv:4:1: lag \"1.5\" is not a whole number from 0 on"},
+        {{{"measured.csv", good + "2,two,a,a,1,2\n"}}, {}, "measured.csv:4:2: distance \"two\" is not a number"},
+        {{{"measured.csv", good + "2,2,,a,1,2\n"}}, {}, "measured.csv:4:3: empty from"},
+        {{{"measured.csv", good + "2,2,a,a,1.5,2\n"}}, {}, "measured.csv:4:5: probability 1.5 is outside 0 to 1"},
+        {{{"measured.csv", good + "2,2,a,a,-0.25,2\n"}}, {}, "measured.csv:4:5: probability -0.25 is outside 0 to 1"},
+        {{{"measured.csv", good + "2,2,a,a,nan,2\n"}}, {}, "measured.csv:4:5: probability \"nan\" is not a number"},
+        {{{"measured.csv", good + "2,2,a,a,1,-2\n"}}, {}, "measured.csv:4:6: support -2 is below 0"},
+        {{{"measured.csv", good + "1,1,a,a,0.5,2\n"}}, {}, "measured.csv:4:1: lag 1 from a to a is given on line 3 already"},
+        {{{"measured.csv", good + "1001,1001,a,a,1,2\n"}}, {},
+         "measured.csv:4:1: lag 1001 is beyond 1000, the most reduzmodel tabulates (--max-lag fits fewer)"},
+        {{{"measured.csv", h + "0,0,a,a,1,2\n2,2,a,a,1,2\n"}}, {"--max-lag", "1"}, "measured.csv: no lag from 1 to 1"},
+        {{{"measured.csv", good}}, {"--sill", "proportion"}, "classes.csv: No such file or directory"},
+        {{{"measured.csv", good}, {"classes.csv", "class,proportion\nb,1\n"}}, {"--sill", "proportion"},
+         "classes.csv: no class \"a\""},
+        {{{"measured.csv", good}, {"p.csv", "class,share\n"}}, {"--classes", "p.csv"}, "p.csv:1: no column \"proportion\" in the header"},
+        {{{"measured.csv", good}, {"classes.csv", "class,proportion\na,x\n"}}, {"--sill", "proportion"},
+         "classes.csv:2:2: proportion \"x\" is not a number from 0 to 1"},
+    };
+    for (const FitCase& c : cases) {
+        SCOPED_TRACE(c.error);
+        std::vector<std::string> arguments = {"fit", "measured.csv", "-o", "fitted"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const FitRun run = runFit(arguments, c.inputs);
+        EXPECT_EQ(run.result.out, "");
+        EXPECT_EQ(run.result.err, std::string("reduzfit: ") + c.error + "\n");
+        EXPECT_EQ(run.result.status, 2);
+        EXPECT_EQ(run.files, c.inputs);
+    }
+}
 
 struct UsageCase {
     std::vector<std::string> arguments;
@@ -111,9 +165,9 @@ TEST(BadInput, OutputOverTheInputIsRefused) {
 
 TEST(BadInput, UsageErrorsPrintTheUsage) {
     const UsageCase cases[] = {
-        {{}, "no command given (the command is measure)", programUsage},
-        {{"mesure", "logs.csv"}, "unknown command \"mesure\" (the command is measure)", programUsage},
-        {{"--step", "1"}, "unknown option \"--step\" (the command is measure)", programUsage},
+        {{}, "no command given (the commands are measure and fit)", programUsage},
+        {{"mesure", "logs.csv"}, "unknown command \"mesure\" (the commands are measure and fit)", programUsage},
+        {{"--step", "1"}, "unknown option \"--step\" (the commands are measure and fit)", programUsage},
         {{"measure", "--step", "1"}, "INPUT is required", measureUsage},
         {{"measure", "logs.csv"}, "--step is required", measureUsage},
         {{"measure", "logs.csv", "--step"}, "--step needs a value", measureUsage},
@@ -142,6 +196,21 @@ TEST(BadInput, UsageErrorsPrintTheUsage) {
          "--columns takes four different names, HOLE,FROM,TO,CLASS, not \"A,depth,Depth,D\"", measureUsage},
         {{"measure", "logs.csv", "--step", "1", "-o", "out/classes.csv"},
          "-o out/classes.csv is where classes.csv is written", measureUsage},
+        {{"fit"}, "MEASURED is required", fitUsage},
+        {{"fit", "m.csv"}, "-o DIR is needed: the directory the fit is written to", fitUsage},
+        {{"fit", "m.csv", "-o", "d", "--shapes", "3,13"},
+         "--shapes takes best or model numbers from 1 to 12 joined by commas, not \"3,13\"", fitUsage},
+        {{"fit", "m.csv", "-o", "d", "--shapes", "3,"},
+         "--shapes takes best or model numbers from 1 to 12 joined by commas, not \"3,\"", fitUsage},
+        {{"fit", "m.csv", "-o", "d", "--sill", "half"}, "--sill must be free or proportion, not \"half\"", fitUsage},
+        {{"fit", "m.csv", "-o", "d", "--max-lag", "0"}, "--max-lag must be a whole number from 1 to 1000, not \"0\"",
+         fitUsage},
+        {{"fit", "m.csv", "-o", "d", "--step", "1"}, "unexpected argument \"--step\"", fitUsage},
+        {{"logs.csv", "--step", "1"}, "-o DIR is needed: the directory the fit is written to", oneGoUsage},
+        {{"logs.csv", "--step", "1", "-o", "d", "--lags", "0"},
+         "--lags must be a whole number from 1 to 1000 for a fit, not \"0\"", oneGoUsage},
+        {{"logs.csv", "--step", "0", "-o", "d"}, "--step must be a number above 0, not \"0\"", oneGoUsage},
+        {{"logs.csv", "--step", "1", "-o", "d", "--max-lag", "5"}, "unexpected argument \"--max-lag\"", oneGoUsage},
     };
     const Case logs = {"logs.csv", "hole,from,to,class\nA,0,1,x\n", ""};
     for (const UsageCase& c : cases) {

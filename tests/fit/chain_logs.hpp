@@ -1,0 +1,68 @@
+#pragma once
+// Logs drawn from a chain of beds: each hole starts in a state drawn by `first`, each bed's
+// thickness is drawn by `thickness` for its class, and the next class by `next`. Classes are
+// named A, B, C, ... The uniform numbers come from the generator's bits, so the logs are the
+// same with every standard library.
+//
+// The two-class continuous-time Markov chain leaving A at rate a and B at rate b has known
+// transiograms: t_AA(h) = pi_A + pi_B e^(-(a+b)h), pi_A = b / (a+b), and likewise the others.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <string>
+
+#include "fit/number_text.hpp"
+
+namespace reduz::testing {
+
+inline double uniform(std::mt19937_64& bits) { return static_cast<double>(bits() >> 11) * 0x1p-53; }  // [0, 1)
+
+inline double waitFor(std::mt19937_64& bits, double rate) { return -std::log1p(-uniform(bits)) / rate; }
+
+template <typename First, typename Thickness, typename Next>
+std::string chainLogs(std::uint64_t seed, int holes, double holeLength, First first, Thickness thickness, Next next) {
+    std::mt19937_64 bits(seed);
+    std::string csv = "hole,from,to,class\n";
+    for (int h = 0; h < holes; ++h) {
+        int state = first(bits);
+        double at = 0;
+        while (at < holeLength) {
+            const double end = std::min(holeLength, at + thickness(bits, state));
+            for (const std::string& field : {std::to_string(h), fit::shortest(at), fit::shortest(end)}) {
+                csv += field;
+                csv += ',';
+            }
+            csv += static_cast<char>('A' + state);
+            csv += '\n';
+            at = end;
+            state = next(bits, state);
+        }
+    }
+    return csv;
+}
+
+// The two-class Markov chain, each hole starting in the chain's stationary state.
+struct MarkovChain {
+    double leaveA = 0.5;   // mean run of A: 2
+    double leaveB = 0.25;  // mean run of B: 4
+
+    double piA() const { return leaveB / (leaveA + leaveB); }
+
+    std::string logs(std::uint64_t seed, int holes, double holeLength) const {
+        return chainLogs(
+            seed, holes, holeLength, [&](std::mt19937_64& bits) { return uniform(bits) < piA() ? 0 : 1; },
+            [&](std::mt19937_64& bits, int state) { return waitFor(bits, state == 0 ? leaveA : leaveB); },
+            [](std::mt19937_64&, int state) { return 1 - state; });
+    }
+
+    double transiogram(bool fromA, bool toA, double h) const {
+        const double rate = leaveA + leaveB;
+        const double piTo = toA ? piA() : 1 - piA();
+        const double decay = std::exp(-rate * h);
+        return fromA == toA ? piTo + (1 - piTo) * decay : piTo * (1 - decay);
+    }
+};
+
+}  // namespace reduz::testing
