@@ -29,7 +29,7 @@ namespace {
 constexpr int holes = 2000;
 constexpr int intervalsPerHole = 50;
 constexpr int classes = 6;
-constexpr reduz::fit::LagSpec lags{0.25, 200, false};  // lag 200 is 50, about a hole's length
+constexpr reduz::fit::LagGrid lags{0.25, 200, false};  // lag 200 is 50, about a hole's length
 
 // Lengths of 0.1 to 1.9 (mean 1) rounded to centimetres, as logs give them.
 std::string benchLogs() {

@@ -57,7 +57,7 @@ Measurement measureInput(const MeasureRequest& request, const ProgressFn& progre
                   std::to_string(logs.classes.size()) + " classes are too many to measure at " +
                       std::to_string(request.lags + 1) + " lags");
     }
-    Measurement m = measureTransiograms(logs, LagSpec{request.step, request.lags, backward(request.direction)}, progress);
+    Measurement m = measureTransiograms(logs, LagGrid{request.step, request.lags, backward(request.direction)}, progress);
     // Every L_ij is at most the logged length: while that is finite, so is every value written.
     if (!std::isfinite(m.loggedLength)) failInput(request.input, 0, 0, "the logged length is too large to measure");
     return m;

@@ -54,17 +54,17 @@ std::size_t pairTableSize(std::size_t classes, int lags) {
     return (static_cast<std::size_t>(lags) + 1) * classes * classes;
 }
 
-Measurement measureTransiograms(const Logs& logs, const LagSpec& spec, const ProgressFn& progress) {
+Measurement measureTransiograms(const Logs& logs, const LagGrid& grid, const ProgressFn& progress) {
     Measurement m;
-    m.step = spec.step;
-    m.lags = spec.lags;
-    m.backward = spec.backward;
+    m.step = grid.step;
+    m.lags = grid.lags;
+    m.backward = grid.backward;
     m.holes = static_cast<long long>(logs.holes.size());
     m.intervals = logs.intervals;
     summariseClasses(logs, m);
 
     const std::size_t n = logs.classes.size();
-    m.pairLengths.assign(pairTableSize(n, spec.lags), 0.0);
+    m.pairLengths.assign(pairTableSize(n, grid.lags), 0.0);
     long long total = 0;
     for (const Hole& hole : logs.holes) total += static_cast<long long>(hole.runs.size());
     long long done = 0;
@@ -72,18 +72,18 @@ Measurement measureTransiograms(const Logs& logs, const LagSpec& spec, const Pro
         if (hole.runs.empty()) continue;
         // No position of the hole has a partner in it at its whole span or beyond.
         const double span = hole.runs.back().to - hole.runs.front().from;
-        for (int lag = 0; lag <= spec.lags; ++lag) {
+        for (int lag = 0; lag <= grid.lags; ++lag) {
             const double h = lagDistance(m, lag);
             if (h >= span) break;
-            addShiftedOverlaps(hole.runs, spec.backward ? -h : h, n,
+            addShiftedOverlaps(hole.runs, grid.backward ? -h : h, n,
                                m.pairLengths.data() + static_cast<std::size_t>(lag) * n * n);
         }
         done += static_cast<long long>(hole.runs.size());
         if (progress) progress(done, total);
     }
 
-    m.supports.assign((static_cast<std::size_t>(spec.lags) + 1) * n, 0.0);
-    for (int lag = 0; lag <= spec.lags; ++lag) {
+    m.supports.assign((static_cast<std::size_t>(grid.lags) + 1) * n, 0.0);
+    for (int lag = 0; lag <= grid.lags; ++lag) {
         for (std::size_t i = 0; i < n; ++i) {
             double sum = 0;
             for (std::size_t j = 0; j < n; ++j) sum += pairLength(m, lag, static_cast<int>(i), static_cast<int>(j));

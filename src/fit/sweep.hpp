@@ -16,7 +16,8 @@
 
 namespace reduz::fit {
 
-struct LagSpec {
+// The lags measured: lag k stands at the distance k * step.
+struct LagGrid {
     double step = 1;        // above 0
     int lags = 0;           // lags 0..lags
     bool backward = false;  // partners at z - h rather than z + h
@@ -28,6 +29,6 @@ using ProgressFn = std::function<void(long long done, long long total)>;
 // The number of values of the table of L_ij: (lags + 1) * classes^2.
 std::size_t pairTableSize(std::size_t classes, int lags);
 
-Measurement measureTransiograms(const Logs& logs, const LagSpec& spec, const ProgressFn& progress = {});
+Measurement measureTransiograms(const Logs& logs, const LagGrid& grid, const ProgressFn& progress = {});
 
 }  // namespace reduz::fit

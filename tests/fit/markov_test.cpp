@@ -17,7 +17,7 @@ TEST(Markov, MeasuredCurvesFollowTheChain) {
     const Logs logs = readIntervalLogs(chain.logs(20240607, holes, 50), "markov.csv", ColumnNames{});
     ASSERT_EQ(logs.holes.size(), static_cast<std::size_t>(holes));
     for (const bool backward : {false, true}) {
-        const Measurement m = measureTransiograms(logs, LagSpec{0.5, 40, backward});
+        const Measurement m = measureTransiograms(logs, LagGrid{0.5, 40, backward});
         for (int lag = 0; lag <= m.lags; ++lag) {
             for (int i = 0; i < 2; ++i) {
                 for (int j = 0; j < 2; ++j) {

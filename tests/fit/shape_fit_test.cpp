@@ -19,7 +19,7 @@ constexpr double step = 0.5;
 
 MeasuredCurves measured(const std::string& csv, int lags) {
     const Logs logs = readIntervalLogs(csv, "chain.csv", ColumnNames{});
-    return curvesOf(measureTransiograms(logs, LagSpec{step, lags, false}));
+    return curvesOf(measureTransiograms(logs, LagGrid{step, lags, false}));
 }
 
 const ShapeFit& chosen(const FitSet& set, int from, int to, int classes) {

@@ -60,7 +60,7 @@ TEST(Sweep, HandCheckedPairLengths) {
         const Logs logs = text.rfind("ncols", 0) == 0 ? readAsciiGrid(text, "map.asc", c.alongColumns)
                                                       : readIntervalLogs(text, "logs.csv", c.columns);
         const int lags = static_cast<int>(c.lengths.size()) - 1;
-        const Measurement m = measureTransiograms(logs, LagSpec{c.step, lags, c.backward});
+        const Measurement m = measureTransiograms(logs, LagGrid{c.step, lags, c.backward});
         const int n = static_cast<int>(c.classes.size());
         ASSERT_EQ(m.classes.size(), c.classes.size());
         for (int i = 0; i < n; ++i) {
