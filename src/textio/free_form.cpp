@@ -111,9 +111,10 @@ void passParenthesised(TextSource& source) {
     }
 }
 
-// A value that cannot be used ends the statement; what came before it in its record is used,
-// as when the whole record had been read first, and once that record is known good. The report
-// shows the value's text, when it has one, and where it stands.
+// A value that cannot be used ends the statement, after what the rest of its record holds (a
+// read error, a typed line too long, a keyboard line ending in Ctrl-Z), which is read first, as
+// if the whole record had been read before its values; what came before the value in its record
+// is then used. The report shows the value's text, when it has one, and where it stands.
 [[noreturn]] void failValue(Statement& st, IoFailure failure, bool showText = true) {
     const ValueScan& value = st.value;
     const bool text = value.textLength > 0;

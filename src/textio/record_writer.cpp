@@ -29,7 +29,7 @@ RecordWriter console = freshConsole();
 RecordWriter report;
 
 // The failure of a refused write, close or rename of the report file; 0 is none.
-void failBufferWrite(const RecordWriter& writer, int error) {
+void failReportWrite(const RecordWriter& writer, int error) {
     if (error == 0) return;
     IoFailure failure = IoFailure::WriteError;
     if (error == EBADF || error == EACCES || error == EPERM || error == EROFS) failure = IoFailure::WriteNotAllowed;
@@ -41,7 +41,7 @@ void failBufferWrite(const RecordWriter& writer, int error) {
 void flushBuffer(RecordWriter& writer) {
     const std::size_t length = writer.buffered;
     writer.buffered = 0;
-    if (length > 0) failBufferWrite(writer, writeAll(writer.fd, std::string_view(writer.buffer.data(), length)));
+    if (length > 0) failReportWrite(writer, writeAll(writer.fd, std::string_view(writer.buffer.data(), length)));
 }
 
 void bufferBytes(RecordWriter& writer, const char* bytes, std::size_t length) {
@@ -183,7 +183,7 @@ void openOutputFile(std::string_view name) {
     if (replacement.error == EACCES || replacement.error == EPERM || replacement.error == EROFS) return;
     ::close(file.fd);
     report.open = false;
-    failBufferWrite(report, replacement.error);
+    failReportWrite(report, replacement.error);
 }
 
 void closeOutputFile() {
@@ -197,7 +197,7 @@ void closeOutputFile() {
         error = errno;
     }
     report.fd = -1;
-    failBufferWrite(report, error);
+    failReportWrite(report, error);
 }
 
 void closeOutputFileQuietly() {

@@ -35,7 +35,7 @@ std::string lines(std::int64_t count) { return std::to_string(count) + (count ==
 // A failure of the reading itself, in the record being read: reported at once.
 [[noreturn]] void failReading(const TextSource& source, IoFailure failure) {
     const std::int64_t record = source.midRecord ? source.records : source.records + 1;
-    failRun(ioFailure(failure, StatementKind::Read, source.name, " " + placeOf(source, record)));
+    failRead(source, failure, " " + placeOf(source, record));
 }
 
 // The input has ended while a value is sought: which one, and how much input there was.
@@ -46,7 +46,7 @@ std::string lines(std::int64_t count) { return std::to_string(count) + (count ==
     } else {
         detail += source.name + (source.records == 0 ? " is empty)" : " has " + lines(source.records) + ")");
     }
-    failRun(ioFailure(IoFailure::EndOfFile, StatementKind::Read, source.name, detail));
+    failRead(source, IoFailure::EndOfFile, detail);
 }
 
 // Fills the block with the next bytes; false at the end of the input.
@@ -122,8 +122,7 @@ std::string placeOf(const TextSource& source, std::int64_t record) {
     return "in line " + std::to_string(record) + " of " + source.name;
 }
 
-void failRead(TextSource& source, IoFailure failure, std::string_view detail) {
-    skipRestOfRecord(source);
+void failRead(const TextSource& source, IoFailure failure, std::string_view detail) {
     failRun(ioFailure(failure, StatementKind::Read, source.name, detail));
 }
 

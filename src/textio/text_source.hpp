@@ -44,11 +44,8 @@ std::string placeOf(const TextSource& source, std::int64_t record);
 
 // Ends the run with a READ failure on this source, its message followed by the detail that
 // says where: failRead(keyboardSource(), IoFailure::InvalidReal, " 'x' in answer line 1")
-// -> "run-time error F6103: READ(CON)", "- invalid real 'x' in answer line 1". A failure found
-// in a record's values comes after what the rest of that record holds (a read error, a typed
-// line too long, a keyboard line ending in Ctrl-Z), which is read first, as if the whole
-// record had been read before its values.
-[[noreturn]] void failRead(TextSource& source, IoFailure failure, std::string_view detail);
+// -> "run-time error F6103: READ(CON)", "- invalid real 'x' in answer line 1".
+[[noreturn]] void failRead(const TextSource& source, IoFailure failure, std::string_view detail);
 
 // Character-level reading for the free-form reader.
 inline constexpr int endOfRecord = -1;
