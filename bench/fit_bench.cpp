@@ -18,11 +18,12 @@
 #include <string>
 #include <string_view>
 
-#include "fit/interval_csv.hpp"
-#include "fit/number_text.hpp"
-#include "fit/pair_fits.hpp"
-#include "fit/result_csv.hpp"
-#include "fit/sweep.hpp"
+#include "fit/base/number_text.hpp"
+#include "fit/commands/fit_command.hpp"
+#include "fit/fitting/pair_fits.hpp"
+#include "fit/measuring/interval_csv.hpp"
+#include "fit/measuring/measured_csv.hpp"
+#include "fit/measuring/sweep.hpp"
 
 namespace {
 
@@ -70,7 +71,7 @@ void sweep(benchmark::State& state) {
         const reduz::fit::Measurement m = reduz::fit::measureTransiograms(logs, lags);
         benchmark::DoNotOptimize(m.pairLengths.data());
     }
-    state.SetItemsProcessed(state.iterations() * holes * intervalsPerHole * (lags.lags + 1));
+    state.SetItemsProcessed(state.iterations() * holes * intervalsPerHole * (lags.maxLag + 1));
 }
 
 void readCsv(benchmark::State& state) {

@@ -24,9 +24,9 @@ LagTable lagTable;
 void readParameterFile(ModelParameters& p) {
     TextSource& file = openTextFile("PARAMETER.TXT");
     readFreeForm(file, {{&p.model, "model"}, {&p.kind, "kind"}});
-    p.sill = 0.25;
-    p.range = 25.0;
-    p.maxLag = 100;
+    p.sill = defaultSill;
+    p.range = defaultRange;
+    p.maxLag = defaultMaxLag;
     readFreeForm(file, {{&p.sill, "sill"}, {&p.range, "range"}});
     readFreeForm(file, {{&p.maxLag, "maxLag"}});
     // The table holds lags 0 to 1000; a larger maxLag is refused before anything is asked.

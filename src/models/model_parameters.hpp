@@ -19,6 +19,12 @@ struct ModelParameters {
     double BETA = 0.0;
 };
 
+// What the parameter file's second and third lines hold before they are read: a line that
+// leaves a value out keeps it. The fit writes them too, for the parameters a shape does not use.
+inline constexpr double defaultSill = 0.25;
+inline constexpr double defaultRange = 25.0;
+inline constexpr std::int32_t defaultMaxLag = 100;
+
 // The largest lag the table holds.
 inline constexpr std::int32_t maxTableLag = 1000;
 

@@ -13,7 +13,7 @@
 #include <random>
 #include <string>
 
-#include "fit/number_text.hpp"
+#include "fit/base/number_text.hpp"
 
 namespace reduz::testing {
 

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "fit/chain_logs.hpp"
-#include "fit/interval_csv.hpp"
-#include "fit/sweep.hpp"
+#include "fit/measuring/interval_csv.hpp"
+#include "fit/measuring/sweep.hpp"
 
 namespace reduz::fit {
 namespace {
@@ -18,7 +18,7 @@ TEST(Markov, MeasuredCurvesFollowTheChain) {
     ASSERT_EQ(logs.holes.size(), static_cast<std::size_t>(holes));
     for (const bool backward : {false, true}) {
         const Measurement m = measureTransiograms(logs, LagGrid{0.5, 40, backward});
-        for (int lag = 0; lag <= m.lags; ++lag) {
+        for (int lag = 0; lag <= m.maxLag; ++lag) {
             for (int i = 0; i < 2; ++i) {
                 for (int j = 0; j < 2; ++j) {
                     const bool fromA = m.classes[static_cast<std::size_t>(i)].name == "A";

@@ -9,7 +9,7 @@
 #include <limits>
 #include <random>
 
-#include "fit/model_files.hpp"
+#include "fit/fitting/model_files.hpp"
 #include "models/model_parameters.hpp"
 #include "textio/conversion.hpp"
 

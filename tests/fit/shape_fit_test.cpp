@@ -8,9 +8,10 @@
 #include <cmath>
 
 #include "fit/chain_logs.hpp"
-#include "fit/interval_csv.hpp"
-#include "fit/pair_fits.hpp"
-#include "fit/sweep.hpp"
+#include "fit/commands/fit_command.hpp"
+#include "fit/fitting/pair_fits.hpp"
+#include "fit/measuring/interval_csv.hpp"
+#include "fit/measuring/sweep.hpp"
 
 namespace reduz::fit {
 namespace {

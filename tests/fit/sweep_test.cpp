@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "fit/ascii_grid.hpp"
-#include "fit/interval_csv.hpp"
-#include "fit/sweep.hpp"
+#include "fit/measuring/ascii_grid.hpp"
+#include "fit/measuring/interval_csv.hpp"
+#include "fit/measuring/sweep.hpp"
 
 namespace reduz::fit {
 namespace {

@@ -1,0 +1,350 @@
+#include "fit/commands/command_line.hpp"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <optional>
+#include <sys/stat.h>
+#include <vector>
+
+#include "fit/base/number_text.hpp"
+#include "fit/base/text_case.hpp"
+#include "fit/fitting/fit_plans.hpp"
+#include "fit/measuring/ascii_grid.hpp"
+#include "fit/measuring/measured_csv.hpp"
+#include "models/model_parameters.hpp"
+
+namespace reduz::fit {
+
+namespace {
+
+constexpr const char* programHelp = R"(Usage: reduzfit COMMAND [OPTION]...
+  or:  reduzfit INPUT --step S -o DIR [OPTION]...
+Measure transiograms from borehole logs and categorical maps, and fit
+reduzmodel's shapes to them.
+
+Commands:
+  measure        measure the transiograms of interval logs or a map
+  fit            fit the shapes to measured transiograms
+
+The second form measures INPUT (as measure does) and fits the result (as fit
+does) in one go; DIR then receives measured.csv and classes.csv as well. It
+takes the options of both but -o, which names DIR.
+
+Options:
+  -h, --help     display this help and exit
+      --version  output version information and exit
+
+'reduzfit COMMAND --help' describes a command; the manual is reduzfit(1).
+)";
+
+constexpr const char* measureHelp = R"(Usage: reduzfit measure INPUT --step S [OPTION]...
+Measure the transiograms of INPUT exactly at the lags 0, S, 2S, ..., N*S and
+write them to measured.csv, the classes' proportions and runs to classes.csv.
+
+INPUT is a CSV file of intervals (a header row, then on each row a hole, the
+top and bottom of an interval and its class), or a map: an ESRI ASCII grid of
+class codes, whose name ends in .asc.
+
+Options:
+      --step S           the lag spacing, above 0, in the data's units (needed)
+      --lags N           the largest lag, 0 to 1000 (default 100)
+      --direction D      down or up for logs (default down); east, west, north
+                         or south for a map (default east)
+      --columns H,F,T,C  the hole, from, to and class columns' names
+                         (default hole,from,to,class; case does not matter)
+  -o, --output FILE      the measured transiograms (default measured.csv);
+                         classes.csv is written beside it
+  -h, --help             display this help and exit
+
+Exit status: 0 when both files are written; 1 when they cannot be; 2 for input
+it cannot use or a usage error, and nothing is written then.
+)";
+
+constexpr const char* fitHelp = R"(Usage: reduzfit fit MEASURED -o DIR [OPTION]...
+Fit reduzmodel's shapes to the measured transiograms in MEASURED (the columns
+lag, distance, from, to, probability and, optionally, support, as measure
+writes them) and write, in DIR, a folder FROM_TO for each pair of classes
+holding PARAMETER.TXT and, for models 7 to 12, keyboard.txt: run reduzmodel
+there with keyboard.txt on its standard input. DIR also receives fits.csv
+(every candidate), curves.csv, check.csv (the sums of each row's fitted
+curves), panel.gp and, with gnuplot, panel.png.
+
+Each pair tries the shapes of its kind (models 1 to 8 when FROM is TO, else 1
+to 11), fitted by least squares weighted by the support over the lags 1 to N,
+and keeps the one with the least AIC.
+
+Options:
+  -o, --output DIR       the directory written (needed); an existing one is
+                         replaced only when empty or an earlier fit
+      --shapes LIST      best (the default) or model numbers, e.g. 3,9,12
+      --sill RULE        free (the default), or proportion: the sill is the
+                         to-class's proportion in the classes file
+      --classes FILE     the classes' proportions (default: classes.csv
+                         beside MEASURED)
+      --max-lag N        fit the lags 1 to N, 1 to 1000 (default: the
+                         largest lag measured)
+  -h, --help             display this help and exit
+
+Exit status: 0 when every pair is fitted; 3 when DIR is written but some pair
+is not (fits.csv and the summary say why); 1 when DIR cannot be written; 2 for
+input it cannot use or a usage error, and nothing is written then.
+)";
+
+constexpr const char* programUsage = "Usage: reduzfit COMMAND [OPTION]...\n"
+                                     "  or:  reduzfit INPUT --step S -o DIR [OPTION]...\n"
+                                     "Try 'reduzfit --help' for more information.\n";
+constexpr const char* measureUsage =
+    "Usage: reduzfit measure INPUT --step S [--lags N] [--direction D] [--columns H,F,T,C] [-o FILE]\n"
+    "Try 'reduzfit measure --help' for more information.\n";
+constexpr const char* fitUsage =
+    "Usage: reduzfit fit MEASURED -o DIR [--shapes LIST] [--sill RULE] [--classes FILE] [--max-lag N]\n"
+    "Try 'reduzfit fit --help' for more information.\n";
+constexpr const char* oneGoUsage =
+    "Usage: reduzfit INPUT --step S -o DIR [--lags N] [--direction D] [--columns H,F,T,C] [--shapes LIST] [--sill RULE]\n"
+    "Try 'reduzfit --help' for more information.\n";
+
+struct UsageError {
+    std::string message;
+};
+
+// The options of a measurement as typed; checked here rather than by CLI11, so that every
+// fault is told in the same words.
+struct MeasureWords {
+    std::string input;
+    std::string step;
+    std::string lags;
+    std::string direction;
+    std::string columns;
+    std::string output = "measured.csv";
+};
+
+// The options of a fit as typed.
+struct FitWords {
+    std::string input;
+    std::string classes;
+    std::string shapes;
+    std::string sill;
+    std::string maxLag;
+    std::string output;
+};
+
+// An option given twice takes its last value, as with most tools. -o belongs to the caller: a
+// file for measure, the directory for a fit.
+void addMeasureOptions(CLI::App& command, MeasureWords& words) {
+    command.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    command.add_option("INPUT", words.input)->required();
+    command.add_option("--step", words.step)->required();
+    command.add_option("--lags", words.lags);
+    command.add_option("--direction", words.direction);
+    command.add_option("--columns", words.columns);
+}
+
+// The fit's options; those of a measured file (its name, --classes, --max-lag) with `ofFile`.
+void addFitOptions(CLI::App& command, FitWords& words, bool ofFile) {
+    command.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    if (ofFile) command.add_option("MEASURED", words.input)->required();
+    command.add_option("-o,--output", words.output);
+    command.add_option("--shapes", words.shapes);
+    command.add_option("--sill", words.sill);
+    if (!ofFile) return;
+    command.add_option("--classes", words.classes);
+    command.add_option("--max-lag", words.maxLag);
+}
+
+std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+Direction directionOf(const MeasureWords& words) {
+    const bool map = namesMap(words.input);
+    if (words.direction.empty()) return map ? Direction::east : Direction::down;
+    const std::optional<Direction> d = directionNamed(words.direction);
+    if (!d) throw UsageError{"--direction must be down, up, east, west, north or south, not " + quoted(words.direction)};
+    if (isMapDirection(*d) && !map) {
+        throw UsageError{"--direction " + words.direction + " is for a map (.asc); logs run down or up"};
+    }
+    if (!isMapDirection(*d) && map) {
+        throw UsageError{"--direction " + words.direction + " is for logs; a map runs east, west, north or south"};
+    }
+    return *d;
+}
+
+ColumnNames columnsOf(const std::string& text) {
+    std::vector<std::string> names;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = text.find(',', start);
+        names.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    for (std::size_t n = 0; n < names.size(); ++n) {
+        const bool repeated = std::any_of(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(n),
+                                          [&](const std::string& earlier) { return sameIgnoringCase(earlier, names[n]); });
+        if (names.size() != 4 || names[n].empty() || repeated) {
+            throw UsageError{"--columns takes four different names, HOLE,FROM,TO,CLASS, not " + quoted(text)};
+        }
+    }
+    return ColumnNames{names[0], names[1], names[2], names[3]};
+}
+
+MeasureRequest requestOf(const MeasureWords& words) {
+    MeasureRequest request;
+    request.input = words.input;
+    const std::optional<double> step = parseNumber(words.step);
+    if (!step || *step <= 0) throw UsageError{"--step must be a number above 0, not " + quoted(words.step)};
+    request.step = *step;
+    if (!words.lags.empty()) {
+        const std::optional<long long> maxLag = parseWhole(words.lags);
+        if (!maxLag || *maxLag < 0 || *maxLag > maxTableLag) {
+            throw UsageError{"--lags must be a whole number from 0 to " + std::to_string(maxTableLag) + ", not " +
+                             quoted(words.lags)};
+        }
+        request.maxLag = static_cast<int>(*maxLag);
+    }
+    request.direction = directionOf(words);
+    if (!words.columns.empty()) request.columns = columnsOf(words.columns);
+    if (words.output.empty()) throw UsageError{"-o needs a file name"};
+    const std::string classesPath = classesPathBeside(words.output);
+    if (words.output == classesPath) {
+        throw UsageError{"-o " + words.output + " is where classes.csv is written"};
+    }
+    request.output = words.output;
+    return request;
+}
+
+std::vector<int> shapesOf(const std::string& text) {
+    std::vector<int> models;
+    if (text.empty() || text == "best") return models;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = text.find(',', start);
+        const std::optional<long long> model = parseWhole(text.substr(start, comma == std::string::npos ? comma : comma - start));
+        if (!model || *model < 1 || *model > highestModel()) {
+            throw UsageError{"--shapes takes best or model numbers from 1 to " + std::to_string(highestModel()) +
+                             " joined by commas, not " + quoted(text)};
+        }
+        if (std::find(models.begin(), models.end(), *model) == models.end()) models.push_back(static_cast<int>(*model));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    std::sort(models.begin(), models.end());
+    return models;
+}
+
+FitRequest fitRequestOf(const FitWords& words) {
+    FitRequest request;
+    request.input = words.input;
+    request.classes = words.classes;
+    if (words.output.empty()) throw UsageError{"-o DIR is needed: the directory the fit is written to"};
+    request.output = words.output;
+    request.options.models = shapesOf(words.shapes);
+    if (!words.sill.empty() && words.sill != "free" && words.sill != "proportion") {
+        throw UsageError{"--sill must be free or proportion, not " + quoted(words.sill)};
+    }
+    request.options.sillProportion = words.sill == "proportion";
+    if (!words.maxLag.empty()) {
+        const std::optional<long long> maxLag = parseWhole(words.maxLag);
+        if (!maxLag || *maxLag < 1 || *maxLag > maxTableLag) {
+            throw UsageError{"--max-lag must be a whole number from 1 to " + std::to_string(maxTableLag) + ", not " +
+                             quoted(words.maxLag)};
+        }
+        request.maxLag = static_cast<int>(*maxLag);
+    }
+    return request;
+}
+
+// CLI11's words for the faults a user meets most, in this program's words; the rest as CLI11
+// says them ("--step is required").
+std::string messageOf(const CLI::ParseError& e, int argc, const char* const* argv, const CLI::App& where) {
+    const std::string text = e.what();
+    if (where.get_parent() == nullptr && dynamic_cast<const CLI::RequiredError*>(&e) != nullptr) {
+        if (argc < 2) return "no command given (the commands are measure and fit)";
+        const std::string first = argv[1];
+        return (first[0] == '-' ? "unknown option " : "unknown command ") + quoted(first) + " (the commands are measure and fit)";
+    }
+    const std::vector<std::string> extras = where.remaining();
+    if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && !extras.empty()) {
+        return "unexpected argument " + quoted(extras.front());
+    }
+    const std::size_t colon = text.find(": ");
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr && colon != std::string::npos) {
+        return text.substr(0, colon) + " needs a value";
+    }
+    return text;
+}
+
+CommandLine usageError(const std::string& message, const char* usage) {
+    return CommandLine{Action::usageError, "reduzfit: " + message + "\n" + usage, {}, {}};
+}
+
+// The one-go form starts with its input, a file's name rather than a command's.
+bool startsWithInput(int argc, const char* const* argv) {
+    if (argc < 2) return false;
+    const std::string first = argv[1];
+    if (first == "measure" || first == "fit" || first.empty() || first[0] == '-') return false;
+    struct stat status {};
+    return first.find_first_of("./") != std::string::npos || ::stat(first.c_str(), &status) == 0;
+}
+
+CommandLine parseMeasureAndFit(int argc, const char* const* argv) {
+    CLI::App app("", "reduzfit");
+    app.set_help_flag("-h,--help");
+    app.formatter_fn([](const CLI::App*, const std::string&, CLI::AppFormatMode) { return std::string(programHelp); });
+    MeasureWords measureWords;
+    FitWords fitWords;
+    addMeasureOptions(app, measureWords);
+    addFitOptions(app, fitWords, false);
+    try {
+        app.parse(argc, argv);
+        CommandLine command{Action::measureAndFit, {}, requestOf(measureWords), fitRequestOf(fitWords)};
+        const std::string& lags = measureWords.lags;
+        if (command.measure.maxLag < 1) {
+            throw UsageError{"--lags must be a whole number from 1 to " + std::to_string(maxTableLag) + " for a fit, not " +
+                             quoted(lags)};
+        }
+        return command;
+    } catch (const CLI::CallForHelp&) {
+        return CommandLine{Action::help, app.help(), {}, {}};
+    } catch (const CLI::ParseError& e) {
+        return usageError(messageOf(e, argc, argv, app), oneGoUsage);
+    } catch (const UsageError& e) {
+        return usageError(e.message, oneGoUsage);
+    }
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(int argc, const char* const* argv) {
+    if (startsWithInput(argc, argv)) return parseMeasureAndFit(argc, argv);
+    CLI::App app("", "reduzfit");
+    app.set_help_flag("-h,--help");
+    app.set_version_flag("--version", "reduzfit (reduzmodel) " REDUZ_VERSION);
+    app.require_subcommand(1);
+    app.formatter_fn([](const CLI::App* shown, const std::string&, CLI::AppFormatMode) {
+        const std::string name = shown->get_name();
+        return std::string(name == "measure" ? measureHelp : name == "fit" ? fitHelp : programHelp);
+    });
+    MeasureWords measureWords;
+    CLI::App* measure = app.add_subcommand("measure");
+    addMeasureOptions(*measure, measureWords);
+    measure->add_option("-o,--output", measureWords.output);
+    FitWords fitWords;
+    CLI::App* fit = app.add_subcommand("fit");
+    addFitOptions(*fit, fitWords, true);
+
+    const auto usageOf = [&] { return measure->parsed() ? measureUsage : fit->parsed() ? fitUsage : programUsage; };
+    try {
+        app.parse(argc, argv);
+        if (fit->parsed()) return CommandLine{Action::fit, {}, {}, fitRequestOf(fitWords)};
+        return CommandLine{Action::measure, {}, requestOf(measureWords), {}};
+    } catch (const CLI::CallForHelp&) {
+        return CommandLine{Action::help, app.help(), {}, {}};
+    } catch (const CLI::CallForVersion& e) {
+        return CommandLine{Action::version, std::string(e.what()) + "\n", {}, {}};
+    } catch (const CLI::ParseError& e) {
+        const CLI::App& where = measure->parsed() ? *measure : fit->parsed() ? *fit : app;
+        return usageError(messageOf(e, argc, argv, where), usageOf());
+    } catch (const UsageError& e) {
+        return usageError(e.message, usageOf());
+    }
+}
+
+}  // namespace reduz::fit

@@ -1,0 +1,64 @@
+#include "fit/commands/measure_command.hpp"
+
+#include <cmath>
+#include <optional>
+
+#include "fit/base/failures.hpp"
+#include "fit/base/input_file.hpp"
+#include "fit/base/number_text.hpp"
+#include "fit/base/whole_files.hpp"
+#include "fit/commands/progress.hpp"
+#include "fit/measuring/ascii_grid.hpp"
+#include "fit/measuring/measured_csv.hpp"
+
+namespace reduz::fit {
+
+namespace {
+
+// A table of L_ij above this many values (1 GiB) is refused rather than left to exhaust memory.
+constexpr std::size_t largestPairTable = std::size_t{1} << 27;
+
+}  // namespace
+
+std::string measureSummary(const MeasureRequest& request, const Measurement& m) {
+    return "input          " + request.input + "\nholes          " + std::to_string(m.holes) +
+           "\nintervals      " + std::to_string(m.intervals) + "\nclasses        " + std::to_string(m.classes.size()) +
+           "\nlogged length  " + shortest(m.loggedLength) + "\nlags           0 to " + std::to_string(m.maxLag) + " by " +
+           shortest(m.step) + ", " + std::string(directionName(request.direction)) + "\n";
+}
+
+Measurement measureInput(const MeasureRequest& request, const ProgressFn& progress) {
+    const std::string text = readInputFile(request.input);
+    const Logs logs = namesMap(request.input) ? readAsciiGrid(text, request.input, alongColumns(request.direction))
+                                              : readIntervalLogs(text, request.input, request.columns);
+    if (pairTableSize(logs.classes.size(), request.maxLag) > largestPairTable) {
+        failInput(request.input, 0, 0,
+                  std::to_string(logs.classes.size()) + " classes are too many to measure at " +
+                      std::to_string(request.maxLag + 1) + " lags");
+    }
+    const LagGrid grid{request.step, request.maxLag, isBackward(request.direction)};
+    Measurement m = measureTransiograms(logs, grid, progress);
+    // Every L_ij is at most the logged length: while that is finite, so is every value written.
+    if (!std::isfinite(m.loggedLength)) failInput(request.input, 0, 0, "the logged length is too large to measure");
+    return m;
+}
+
+CommandResult runMeasure(const MeasureRequest& request) {
+    const std::string classesPath = classesPathBeside(request.output);
+    return reportingFailures([&] {
+        for (const std::string& target : {request.output, classesPath}) {
+            if (sameFile(request.input, target)) failInput(target, 0, 0, "is the input, which would be overwritten");
+        }
+        ProgressBar bar;
+        std::optional<bool> barWanted;  // decided after the first hole, when the work is known
+        const Measurement m = measureInput(request, [&](long long done, long long total) {
+            if (!barWanted) barWanted = wantsProgress(bar.fd, total * (request.maxLag + 1));
+            if (*barWanted) showProgress(bar, done, total);
+        });
+        clearProgress(bar);
+        writeWholeFiles({{request.output, measuredCsv(m)}, {classesPath, classesCsv(m)}});
+        return CommandResult{0, measureSummary(request, m) + "written        " + request.output + ", " + classesPath + "\n", ""};
+    });
+}
+
+}  // namespace reduz::fit

@@ -1,0 +1,48 @@
+#pragma once
+// Measured transiograms as a fit takes them: for each ordered pair of classes, the measured
+// probability and its support at the lags 0..maxLag. They come from measured.csv (what
+// `reduzfit measure` writes, or the same columns from elsewhere) or, by the commands, straight
+// from a measurement.
+//
+//   lag,distance,from,to,probability,support
+//   0,0,sand,sand,1,2            -> classes sand, clay (in the order they first appear)
+//   1,0.5,sand,sand,0.5,2           pair sand->sand: lag 0 1 (support 2), lag 1 0.5 (support 2)
+//   1,0.5,sand,clay,0.5,2           pair sand->clay: lag 1 0.5 (support 2); maxLag 1
+//
+// Without a support column every support is 1. A lag that no row gives keeps no point; its
+// distance is the lag times the step of the rows (distance / lag).
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace reduz::fit {
+
+struct MeasuredPoint {
+    int lag = 0;
+    double probability = 0;
+    double support = 0;
+};
+
+struct MeasuredCurves {
+    std::vector<std::string> classes;
+    std::vector<double> proportions;  // by class; empty until known (classes.csv, a measurement)
+    int maxLag = 0;                   // N: lags 1..N are fitted and tabulated
+    std::vector<double> distances;    // by lag, 0..N
+    std::vector<std::vector<MeasuredPoint>> pairs;  // [from * classes + to], in lag order
+};
+
+const std::vector<MeasuredPoint>& curveOf(const MeasuredCurves& curves, int from, int to);
+
+// Rows above maxLag are passed over; without it, N is the largest lag given, which must be at
+// most 1000. Throws InputError naming `file`, the line and the column: a missing column, a value
+// that is not a number, a probability outside [0, 1], a support below 0, a pair given twice at
+// one lag, no lag above 0.
+MeasuredCurves readMeasuredCsv(std::string_view text, std::string_view file, std::optional<int> maxLag);
+
+// Each class's proportion from classes.csv (columns class and proportion; others ignored).
+// Throws InputError for a class of the curves that the file does not give.
+void readProportions(MeasuredCurves& curves, std::string_view text, std::string_view file);
+
+}  // namespace reduz::fit

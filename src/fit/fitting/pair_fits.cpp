@@ -1,0 +1,110 @@
+#include "fit/fitting/pair_fits.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <thread>
+
+#include "fit/fitting/fit_plans.hpp"
+
+namespace reduz::fit {
+
+namespace {
+
+std::string modelList(const std::vector<int>& models) {
+    std::string text;
+    for (int model : models) {
+        if (!text.empty()) text += ',';
+        text += std::to_string(model);
+    }
+    return text;
+}
+
+PairFit fitPair(const MeasuredCurves& curves, const FitOptions& options, int from, int to) {
+    PairFit pair{from, to, {}, -1, {}};
+    const int kind = from == to ? 1 : 2;
+    const std::vector<const Shape*> shapes = candidatesOf(kind, options.models);
+    const FitPoints points = pointsOf(curves, from, to);
+    if (shapes.empty()) {
+        pair.failure = "none of the shapes " + modelList(options.models) + (kind == 1 ? " is an auto" : " is a cross") +
+                       "-transiogram shape";
+        return pair;
+    }
+    if (measuredLags(points) == 0) {
+        pair.failure = "nothing measured at lags 1 to " + std::to_string(curves.maxLag);
+        return pair;
+    }
+    std::optional<double> sill;
+    if (options.sillProportion) sill = curves.proportions[static_cast<std::size_t>(to)];
+    for (const Shape* shape : shapes) {
+        pair.candidates.push_back(fitShape(*shape, points, sill));
+        const ShapeFit& fit = pair.candidates.back();
+        const bool fitted = fit.failure.empty();
+        if (fitted && (pair.chosen < 0 || fit.aic < pair.candidates[static_cast<std::size_t>(pair.chosen)].aic)) {
+            pair.chosen = static_cast<int>(pair.candidates.size()) - 1;
+        }
+    }
+    if (pair.chosen < 0) pair.failure = "no candidate runs in reduzmodel";
+    return pair;
+}
+
+}  // namespace
+
+std::vector<const Shape*> candidatesOf(int kind, const std::vector<int>& models) {
+    std::vector<const Shape*> shapes;
+    for (const Shape& shape : catalogue()) {
+        if (shape.kind != kind) continue;
+        const bool named = std::find(models.begin(), models.end(), shape.model) != models.end();
+        if (models.empty() ? planOf(shape).triedByDefault : named) shapes.push_back(&shape);
+    }
+    return shapes;
+}
+
+FitPoints pointsOf(const MeasuredCurves& curves, int from, int to) {
+    FitPoints points;
+    points.measured.assign(static_cast<std::size_t>(curves.maxLag), 0.0);
+    points.weights.assign(static_cast<std::size_t>(curves.maxLag), 0.0);
+    for (const MeasuredPoint& point : curveOf(curves, from, to)) {
+        if (point.lag < 1) continue;
+        points.measured[static_cast<std::size_t>(point.lag - 1)] = point.probability;
+        points.weights[static_cast<std::size_t>(point.lag - 1)] = point.support;
+    }
+    return points;
+}
+
+FitSet fitPairs(const MeasuredCurves& curves, const FitOptions& options) {
+    const int n = static_cast<int>(curves.classes.size());
+    FitSet set;
+    set.pairs.resize(static_cast<std::size_t>(n * n));
+    // The pairs are taken in turn by the workers; each writes only its own pairs' slots.
+    std::atomic<int> next{0};
+    std::vector<std::exception_ptr> failures;
+    const unsigned cores = options.threads > 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    const unsigned workers = std::min<unsigned>(cores, static_cast<unsigned>(n * n));
+    failures.resize(workers);
+    const auto work = [&](unsigned worker) {
+        try {
+            for (int p = next++; p < n * n; p = next++) set.pairs[static_cast<std::size_t>(p)] = fitPair(curves, options, p / n, p % n);
+        } catch (...) {
+            failures[worker] = std::current_exception();
+            next = n * n;
+        }
+    };
+    std::vector<std::thread> threads;
+    for (unsigned w = 1; w < workers; ++w) threads.emplace_back(work, w);
+    work(0);
+    for (std::thread& thread : threads) thread.join();
+    for (const std::exception_ptr& failure : failures) {
+        if (failure) std::rethrow_exception(failure);
+    }
+    for (const PairFit& pair : set.pairs) {
+        for (const ShapeFit& fit : pair.candidates) set.evaluations += fit.evaluations;
+    }
+    return set;
+}
+
+bool allFitted(const FitSet& set) {
+    return std::all_of(set.pairs.begin(), set.pairs.end(), [](const PairFit& pair) { return pair.chosen >= 0; });
+}
+
+}  // namespace reduz::fit

@@ -1,0 +1,196 @@
+#include "fit/measuring/ascii_grid.hpp"
+
+#include <array>
+#include <cmath>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fit/base/failures.hpp"
+#include "fit/base/number_text.hpp"
+#include "fit/base/text_case.hpp"
+
+namespace reduz::fit {
+
+namespace {
+
+struct Line {
+    long number = 0;
+    std::vector<std::string_view> tokens;
+};
+
+// The next line of `text` split at blanks and TABs (a CR before the line end is dropped).
+bool nextLine(std::string_view& text, Line& line) {
+    if (text.empty()) return false;
+    const std::size_t end = text.find('\n');
+    std::string_view rest = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    ++line.number;
+    line.tokens.clear();
+    while (true) {
+        const std::size_t start = rest.find_first_not_of(" \t\r");
+        if (start == std::string_view::npos) break;
+        rest.remove_prefix(start);
+        const std::size_t stop = std::min(rest.find_first_of(" \t\r"), rest.size());
+        line.tokens.push_back(rest.substr(0, stop));
+        rest.remove_prefix(stop);
+    }
+    return true;
+}
+
+enum Key { ncolsKey, nrowsKey, xKey, yKey, cellsizeKey, nodataKey, keyCount };
+
+struct KeyName {
+    std::string_view name;
+    Key key;
+};
+
+constexpr std::array<KeyName, 8> keyNames = {{
+    {"ncols", ncolsKey}, {"nrows", nrowsKey}, {"xllcorner", xKey}, {"xllcenter", xKey},
+    {"yllcorner", yKey}, {"yllcenter", yKey}, {"cellsize", cellsizeKey}, {"nodata_value", nodataKey},
+}};
+
+std::optional<Key> keyOf(std::string_view token) {
+    for (const KeyName& k : keyNames) {
+        if (sameIgnoringCase(k.name, token)) return k.key;
+    }
+    return std::nullopt;
+}
+
+struct Header {
+    std::array<long, keyCount> line{};  // where each key was given; 0 when it was not
+    long long ncols = 0;
+    long long nrows = 0;
+    double cellsize = 0;
+    std::optional<double> nodata;
+};
+
+void readHeaderValue(std::string_view file, const Line& line, Key key, Header& header) {
+    const std::string name(line.tokens[0]);
+    if (header.line[key] != 0) {
+        failInput(file, line.number, 1, name + " repeats the header line " + std::to_string(header.line[key]));
+    }
+    if (line.tokens.size() != 2) {
+        failInput(file, line.number, line.tokens.size() < 2 ? 2 : 3, name + " takes one value");
+    }
+    header.line[key] = line.number;
+    const std::string text(line.tokens[1]);
+    const std::optional<double> value = parseNumber(text);
+    if (key == ncolsKey || key == nrowsKey) {
+        const std::optional<long long> count = parseWhole(text);
+        if (!count || *count <= 0) failInput(file, line.number, 2, name + " \"" + text + "\" is not a whole number above 0");
+        (key == ncolsKey ? header.ncols : header.nrows) = *count;
+    } else if (key == cellsizeKey) {
+        if (!value || *value <= 0) failInput(file, line.number, 2, name + " \"" + text + "\" is not a number above 0");
+        header.cellsize = *value;
+    } else if (!value) {
+        failInput(file, line.number, 2, name + " \"" + text + "\" is not a number");
+    } else if (key == nodataKey) {
+        header.nodata = value;
+    }
+}
+
+// Reads header lines up to the first line of cells, which it leaves in `line` (with no tokens
+// when the text ends first).
+Header readHeader(std::string_view& text, std::string_view file, Line& line) {
+    Header header;
+    bool atCells = false;
+    while (nextLine(text, line)) {
+        if (line.tokens.empty()) continue;
+        const std::optional<Key> key = keyOf(line.tokens[0]);
+        if (key) {
+            readHeaderValue(file, line, *key, header);
+            continue;
+        }
+        if (!parseNumber(line.tokens[0])) {
+            failInput(file, line.number, 1, "\"" + std::string(line.tokens[0]) + "\" is neither a header key nor a class code");
+        }
+        atCells = true;
+        break;
+    }
+    if (!atCells) line.tokens.clear();
+    constexpr std::array<std::string_view, keyCount> needed = {"ncols", "nrows", "xllcorner or xllcenter",
+                                                               "yllcorner or yllcenter", "cellsize", ""};
+    for (int k = 0; k < nodataKey; ++k) {
+        if (header.line[k] == 0) {
+            failInput(file, line.tokens.empty() ? 0 : line.number, line.tokens.empty() ? 0 : 1,
+                      "the header has no " + std::string(needed[k]));
+        }
+    }
+    return header;
+}
+
+constexpr int gap = -1;
+
+// One row of cells: the classes' codes by first appearance, or gap.
+void readRow(std::string_view file, const Line& line, const Header& header, std::map<long long, int>& codes,
+             std::vector<int>& cells) {
+    if (static_cast<long long>(line.tokens.size()) != header.ncols) {
+        const long column = static_cast<long>(std::min<long long>(static_cast<long long>(line.tokens.size()), header.ncols)) + 1;
+        failInput(file, line.number, column,
+                  std::to_string(line.tokens.size()) + " values where ncols is " + std::to_string(header.ncols));
+    }
+    for (std::size_t c = 0; c < line.tokens.size(); ++c) {
+        const std::string text(line.tokens[c]);
+        const std::optional<double> value = parseNumber(text);
+        if (!value) failInput(file, line.number, static_cast<long>(c) + 1, "\"" + text + "\" is not a class code");
+        if (header.nodata && *value == *header.nodata) {
+            cells.push_back(gap);
+            continue;
+        }
+        if (*value != std::trunc(*value) || std::fabs(*value) >= 0x1p63) {
+            failInput(file, line.number, static_cast<long>(c) + 1, "class code \"" + text + "\" is not a whole number");
+        }
+        const auto [slot, added] = codes.try_emplace(static_cast<long long>(*value), static_cast<int>(codes.size()));
+        cells.push_back(slot->second);
+    }
+}
+
+}  // namespace
+
+bool namesMap(std::string_view path) { return endsIgnoringCase(path, ".asc"); }
+
+Logs readAsciiGrid(std::string_view text, std::string_view file, bool alongColumns) {
+    Line line;
+    const Header header = readHeader(text, file, line);
+    std::map<long long, int> codes;  // code -> index by first appearance
+    std::vector<int> cells;
+    long long rows = 0;
+    do {
+        if (line.tokens.empty()) continue;
+        if (rows == header.nrows) failInput(file, line.number, 1, "more rows than nrows " + std::to_string(header.nrows));
+        readRow(file, line, header, codes, cells);
+        ++rows;
+    } while (nextLine(text, line));
+    if (rows < header.nrows) {
+        failInput(file, line.number, 0,
+                  "the grid ends after " + std::to_string(rows) + " of its " + std::to_string(header.nrows) + " rows");
+    }
+    if (codes.empty()) failInput(file, 0, 0, "every cell is NODATA");
+
+    // Classes in ascending order of their codes.
+    Logs logs;
+    std::vector<int> rank(codes.size());
+    for (const auto& [code, index] : codes) {
+        rank[static_cast<std::size_t>(index)] = static_cast<int>(logs.classes.size());
+        logs.classes.push_back(std::to_string(code));
+    }
+    const long long ncols = header.ncols;
+    const long long holes = alongColumns ? ncols : header.nrows;
+    const long long length = alongColumns ? header.nrows : ncols;
+    for (long long h = 0; h < holes; ++h) {
+        Hole hole;
+        for (long long p = 0; p < length; ++p) {
+            const int cell = cells[static_cast<std::size_t>(alongColumns ? p * ncols + h : h * ncols + p)];
+            if (cell == gap) continue;
+            appendInterval(hole, static_cast<double>(p) * header.cellsize, static_cast<double>(p + 1) * header.cellsize,
+                           rank[static_cast<std::size_t>(cell)]);
+            ++logs.intervals;
+        }
+        if (!hole.runs.empty()) logs.holes.push_back(std::move(hole));
+    }
+    return logs;
+}
+
+}  // namespace reduz::fit

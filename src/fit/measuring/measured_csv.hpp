@@ -1,0 +1,27 @@
+#pragma once
+// The two files of a measurement, as text: numbers in their shortest round-trip form, lines
+// ended by LF, a class name quoted only where CSV needs it.
+//
+// measuredCsv: one row per lag and ordered pair of classes whose from-class has support there,
+//   lag,distance,from,to,probability,support
+//   0,0,sand,sand,1,2
+//   0,0,sand,clay,0,2
+//   1,0.5,sand,sand,0.75,2
+// classesCsv: one row per class,
+//   class,proportion,length,runs,mean_length
+//   sand,0.4,2,1,2
+
+#include <string>
+#include <string_view>
+
+#include "fit/measuring/measurement.hpp"
+
+namespace reduz::fit {
+
+// "measured.csv" -> "classes.csv", "out/m.csv" -> "out/classes.csv"
+std::string classesPathBeside(std::string_view measuredPath);
+
+std::string measuredCsv(const Measurement& m);
+std::string classesCsv(const Measurement& m);
+
+}  // namespace reduz::fit

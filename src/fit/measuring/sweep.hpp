@@ -1,0 +1,34 @@
+#pragma once
+// Exact measured transiograms of the holes' runs, by a sweep: for each hole and lag the runs are
+// merged with themselves shifted by the lag (two pointers over one sorted list), so a lag costs
+// a pass over the hole's runs, with no grid of sample points and no pass over every pair.
+//
+//   one hole, sand [0, 2) then clay [2, 5), step 1, lags 0..3, forward:
+//     lag 0: L = sand->sand 2, clay->clay 3       lag 1: sand->sand 1, sand->clay 1, clay->clay 2
+//     lag 2: sand->clay 2, clay->clay 1           lag 3: sand->clay 2 (clay has no support)
+//   the same backward (z - h): L_ij backward equals L_ji forward.
+
+#include <cstddef>
+#include <functional>
+
+#include "fit/measuring/logs.hpp"
+#include "fit/measuring/measurement.hpp"
+
+namespace reduz::fit {
+
+// The lags measured: lag k stands at the distance k * step.
+struct LagGrid {
+    double step = 1;        // above 0
+    int maxLag = 0;         // lags 0..maxLag
+    bool backward = false;  // partners at z - h rather than z + h
+};
+
+// Called after each hole with the runs done so far and the runs of every hole.
+using ProgressFn = std::function<void(long long done, long long total)>;
+
+// The number of values of the table of L_ij: (maxLag + 1) * classes^2.
+std::size_t pairTableSize(std::size_t classes, int maxLag);
+
+Measurement measureTransiograms(const Logs& logs, const LagGrid& grid, const ProgressFn& progress = {});
+
+}  // namespace reduz::fit
