@@ -29,7 +29,7 @@ const ShapeFit& chosen(const FitSet& set, int from, int to, int classes) {
     return pair.candidates.at(static_cast<std::size_t>(pair.chosen));
 }
 
-TEST(ShapeFit, MarkovChainGivesItsSillAndRange) {
+TEST(PairFits, MarkovChainGivesItsSillAndRange) {
     const testing::MarkovChain chain;
     const MeasuredCurves curves = measured(chain.logs(20240607, 400, 50), 40);
     const int a = curves.classes[0] == "A" ? 0 : 1;  // classes come in the order they first appear
@@ -41,6 +41,10 @@ TEST(ShapeFit, MarkovChainGivesItsSillAndRange) {
     EXPECT_NEAR(exponential.parameters.sill, chain.piA(), 0.01);
     const double range = 3 / (chain.leaveA + chain.leaveB) / step;
     EXPECT_NEAR(exponential.parameters.range, range, 0.05 * range);
+    // The optimiser's outcome is kept: a search ran, and ended at a tolerance or at round-off.
+    EXPECT_EQ(exponential.search.searches, 3);
+    EXPECT_TRUE(exponential.search.result == 3 || exponential.search.result == 4 || exponential.search.result == -4)
+        << exponential.search.result;
 
     const FitSet best = fitPairs(curves, FitOptions{});
     for (int i = 0; i < 2; ++i) {
@@ -68,7 +72,7 @@ std::string semiMarkovLogs() {
         [](std::mt19937_64& bits, int state) { return (state + 1 + (testing::uniform(bits) < 0.5 ? 0 : 1)) % 3; });
 }
 
-TEST(ShapeFit, PeakedCrossCurvesNeedGammaOrHoleEffectShapes) {
+TEST(PairFits, PeakedCrossCurvesNeedGammaOrHoleEffectShapes) {
     const MeasuredCurves curves = measured(semiMarkovLogs(), 40);
     const FitSet set = fitPairs(curves, FitOptions{});
     for (const PairFit& pair : set.pairs) {
@@ -85,7 +89,7 @@ TEST(ShapeFit, PeakedCrossCurvesNeedGammaOrHoleEffectShapes) {
     }
 }
 
-TEST(ShapeFit, PairsThatCannotBeFittedSayWhy) {
+TEST(PairFits, PairsThatCannotBeFittedSayWhy) {
     MeasuredCurves curves;
     curves.classes = {"A", "B"};
     curves.proportions = {0.5, 0.5};

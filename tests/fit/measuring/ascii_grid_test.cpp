@@ -1,0 +1,57 @@
+// The ESRI ASCII grid reader: the header, the rows of codes, and each fault told at its line
+// and column.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fit/measuring/ascii_grid.hpp"
+#include "fit/refusal.hpp"
+
+namespace reduz::fit {
+namespace {
+
+using testing::refusal;
+
+const std::string header = "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n";
+
+TEST(AsciiGrid, RefusesAtTheLineAndColumn) {
+    struct Case {
+        std::string text;
+        const char* error;
+    };
+    const Case cases[] = {
+        // the header
+        {"", "map.asc: the header has no ncols"},
+        {"ncols 2\nnrows 2\nxllcorner 0\ncellsize 1\n1 1\n", "map.asc:5:1: the header has no yllcorner or yllcenter"},
+        {"ncols 2\nnrows 1.5\n", "map.asc:2:2: nrows \"1.5\" is not a whole number above 0"},
+        {"ncols 0\n", "map.asc:1:2: ncols \"0\" is not a whole number above 0"},
+        {"ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 0\n", "map.asc:5:2: cellsize \"0\" is not a number above 0"},
+        {"ncols 2\nnrows 2\nxllcorner west\n", "map.asc:3:2: xllcorner \"west\" is not a number"},
+        {"ncols 2\nnrows 2\nxllcorner 0\nxllcenter 0\n", "map.asc:4:1: xllcenter repeats the header line 3"},
+        {"ncols 2 3\n", "map.asc:1:3: ncols takes one value"},
+        {"ncols\n", "map.asc:1:2: ncols takes one value"},
+        {"ncol 2\n", "map.asc:1:1: \"ncol\" is neither a header key nor a class code"},
+        // the rows
+        {header + "1 2\n1\n", "map.asc:8:2: 1 values where ncols is 2"},
+        {header + "1 2 3\n", "map.asc:7:3: 3 values where ncols is 2"},
+        {header + "1 2\n", "map.asc:7: the grid ends after 1 of its 2 rows"},
+        {header + "1 2\n1 2\n\n3 3\n", "map.asc:10:1: more rows than nrows 2"},
+        {header + "1 x\n", "map.asc:7:2: \"x\" is not a class code"},
+        {header + "1 2.5\n", "map.asc:7:2: class code \"2.5\" is not a whole number"},
+        {header + "-9999 -9999\n-9999 -9999\n", "map.asc: every cell is NODATA"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(refusal([&] { readAsciiGrid(c.text, "map.asc", false); }), c.error) << c.text;
+    }
+}
+
+TEST(AsciiGrid, AMapIsNamedByItsEnding) {
+    EXPECT_TRUE(namesMap("map.asc"));
+    EXPECT_TRUE(namesMap("dir/MAP.ASC"));
+    EXPECT_FALSE(namesMap("map.asc.csv"));
+    EXPECT_FALSE(namesMap("asc"));
+}
+
+}  // namespace
+}  // namespace reduz::fit
