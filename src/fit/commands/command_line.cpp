@@ -186,20 +186,23 @@ ColumnNames columnsOf(const std::string& text) {
     return ColumnNames{names[0], names[1], names[2], names[3]};
 }
 
+// The largest lag an option names: a whole number from `lowest` to the table's capacity.
+int maxLagOf(const std::string& option, const std::string& text, int lowest, const char* purpose = "") {
+    const std::optional<long long> maxLag = parseWhole(text);
+    if (!maxLag || *maxLag < lowest || *maxLag > maxTableLag) {
+        throw UsageError{option + " must be a whole number from " + std::to_string(lowest) + " to " +
+                         std::to_string(maxTableLag) + purpose + ", not " + quoted(text)};
+    }
+    return static_cast<int>(*maxLag);
+}
+
 MeasureRequest requestOf(const MeasureWords& words) {
     MeasureRequest request;
     request.input = words.input;
     const std::optional<double> step = parseNumber(words.step);
     if (!step || *step <= 0) throw UsageError{"--step must be a number above 0, not " + quoted(words.step)};
     request.step = *step;
-    if (!words.lags.empty()) {
-        const std::optional<long long> maxLag = parseWhole(words.lags);
-        if (!maxLag || *maxLag < 0 || *maxLag > maxTableLag) {
-            throw UsageError{"--lags must be a whole number from 0 to " + std::to_string(maxTableLag) + ", not " +
-                             quoted(words.lags)};
-        }
-        request.maxLag = static_cast<int>(*maxLag);
-    }
+    if (!words.lags.empty()) request.maxLag = maxLagOf("--lags", words.lags, 0);
     request.direction = directionOf(words);
     if (!words.columns.empty()) request.columns = columnsOf(words.columns);
     if (words.output.empty()) throw UsageError{"-o needs a file name"};
@@ -240,14 +243,7 @@ FitRequest fitRequestOf(const FitWords& words) {
         throw UsageError{"--sill must be free or proportion, not " + quoted(words.sill)};
     }
     request.options.sillProportion = words.sill == "proportion";
-    if (!words.maxLag.empty()) {
-        const std::optional<long long> maxLag = parseWhole(words.maxLag);
-        if (!maxLag || *maxLag < 1 || *maxLag > maxTableLag) {
-            throw UsageError{"--max-lag must be a whole number from 1 to " + std::to_string(maxTableLag) + ", not " +
-                             quoted(words.maxLag)};
-        }
-        request.maxLag = static_cast<int>(*maxLag);
-    }
+    if (!words.maxLag.empty()) request.maxLag = maxLagOf("--max-lag", words.maxLag, 1);
     return request;
 }
 
@@ -295,11 +291,7 @@ CommandLine parseMeasureAndFit(int argc, const char* const* argv) {
     try {
         app.parse(argc, argv);
         CommandLine command{Action::measureAndFit, {}, requestOf(measureWords), fitRequestOf(fitWords)};
-        const std::string& lags = measureWords.lags;
-        if (command.measure.maxLag < 1) {
-            throw UsageError{"--lags must be a whole number from 1 to " + std::to_string(maxTableLag) + " for a fit, not " +
-                             quoted(lags)};
-        }
+        if (command.measure.maxLag < 1) maxLagOf("--lags", measureWords.lags, 1, " for a fit");
         return command;
     } catch (const CLI::CallForHelp&) {
         return CommandLine{Action::help, app.help(), {}, {}};

@@ -14,24 +14,17 @@ constexpr bool byDefault = true;
 constexpr bool whenNamed = false;  // tried only when the command line names it
 
 constexpr FitPlan plans[] = {
-    // kind, model, linear, moved, count, base model of gammaSill, tried by default
-    {1, 1, Linear::autoSill, {Axis::range}, 1, 0, byDefault},
-    {1, 2, Linear::autoSill, {Axis::range}, 1, 0, byDefault},
-    {1, 3, Linear::autoSill, {Axis::range}, 1, 0, byDefault},
-    {1, 4, Linear::autoSill, {Axis::range}, 1, 0, byDefault},
-    {1, 5, Linear::sill, {}, 0, 0, byDefault},
-    {1, 6, Linear::autoSill, {Axis::wave}, 1, 0, byDefault},
+    // kind, model, linear, moved, count, base model of gammaSill, tried by default: the auto row
+    // and the cross row of each model number
+    {1, 1, Linear::autoSill, {Axis::range}, 1, 0, byDefault}, {2, 1, Linear::sill, {Axis::range}, 1, 0, byDefault},
+    {1, 2, Linear::autoSill, {Axis::range}, 1, 0, byDefault}, {2, 2, Linear::sill, {Axis::range}, 1, 0, byDefault},
+    {1, 3, Linear::autoSill, {Axis::range}, 1, 0, byDefault}, {2, 3, Linear::sill, {Axis::range}, 1, 0, byDefault},
+    {1, 4, Linear::autoSill, {Axis::range}, 1, 0, byDefault}, {2, 4, Linear::sill, {Axis::range}, 1, 0, byDefault},
+    {1, 5, Linear::sill, {}, 0, 0, byDefault}, {2, 5, Linear::sill, {}, 0, 0, byDefault},
+    {1, 6, Linear::autoSill, {Axis::wave}, 1, 0, byDefault}, {2, 6, Linear::sill, {Axis::wave}, 1, 0, byDefault},
     {1, 7, Linear::autoSill, {Axis::range, Axis::halfWave}, 2, 0, byDefault},
-    {1, 8, Linear::slope, {Axis::power}, 1, 0, byDefault},
-
-    {2, 1, Linear::sill, {Axis::range}, 1, 0, byDefault},
-    {2, 2, Linear::sill, {Axis::range}, 1, 0, byDefault},
-    {2, 3, Linear::sill, {Axis::range}, 1, 0, byDefault},
-    {2, 4, Linear::sill, {Axis::range}, 1, 0, byDefault},
-    {2, 5, Linear::sill, {}, 0, 0, byDefault},
-    {2, 6, Linear::sill, {Axis::wave}, 1, 0, byDefault},
     {2, 7, Linear::sill, {Axis::range, Axis::halfWave}, 2, 0, byDefault},
-    {2, 8, Linear::slope, {Axis::power}, 1, 0, byDefault},
+    {1, 8, Linear::slope, {Axis::power}, 1, 0, byDefault}, {2, 8, Linear::slope, {Axis::power}, 1, 0, byDefault},
     {2, 9, Linear::gammaSill, {Axis::gammaRange, Axis::alfa, Axis::bumpScale}, 3, 3, byDefault},
     {2, 10, Linear::gammaSill, {Axis::gammaRange, Axis::alfa, Axis::bumpScale}, 3, 4, byDefault},
     {2, 11, Linear::gammaSill, {Axis::gammaRange, Axis::alfa, Axis::bumpScale}, 3, 2, byDefault},
@@ -56,10 +49,9 @@ std::vector<double> spread(double low, double high, int count) {
 std::span<const FitPlan> fitPlans() { return plans; }
 
 const FitPlan* findPlan(std::int32_t kind, std::int32_t model) {
-    for (const FitPlan& plan : plans) {
-        if (plan.kind == kind && plan.model == model) return &plan;
-    }
-    return nullptr;
+    const FitPlan* found = std::find_if(std::begin(plans), std::end(plans),
+                                        [&](const FitPlan& plan) { return plan.kind == kind && plan.model == model; });
+    return found == std::end(plans) ? nullptr : found;
 }
 
 const FitPlan& planOf(const Shape& shape) {
