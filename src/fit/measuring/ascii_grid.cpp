@@ -64,6 +64,7 @@ struct Header {
     long long nrows = 0;
     double cellsize = 0;
     std::optional<double> nodata;
+    std::optional<long long> nodataWhole;  // when NODATA is a whole number, as cells are compared
 };
 
 void readHeaderValue(std::string_view file, const Line& line, Key key, Header& header) {
@@ -88,6 +89,7 @@ void readHeaderValue(std::string_view file, const Line& line, Key key, Header& h
         failInput(file, line.number, 2, name + " \"" + text + "\" is not a number");
     } else if (key == nodataKey) {
         header.nodata = value;
+        header.nodataWhole = parseWholeDecimal(text);
     }
 }
 
@@ -133,16 +135,22 @@ void readRow(std::string_view file, const Line& line, const Header& header, std:
     }
     for (std::size_t c = 0; c < line.tokens.size(); ++c) {
         const std::string text(line.tokens[c]);
+        // Codes are whole numbers read exactly: through a double, 2^53 and 2^53 + 1 would be one.
+        const std::optional<long long> code = parseWholeDecimal(text);
         const std::optional<double> value = parseNumber(text);
-        if (!value) failInput(file, line.number, static_cast<long>(c) + 1, "\"" + text + "\" is not a class code");
-        if (header.nodata && *value == *header.nodata) {
+        const long column = static_cast<long>(c) + 1;
+        if (!code && !value) failInput(file, line.number, column, "\"" + text + "\" is not a class code");
+        const bool nodata = header.nodata && (code && header.nodataWhole ? *code == *header.nodataWhole
+                                                                         : value && *value == *header.nodata);
+        if (nodata) {
             cells.push_back(gap);
             continue;
         }
-        if (*value != std::trunc(*value) || std::fabs(*value) >= 0x1p63) {
-            failInput(file, line.number, static_cast<long>(c) + 1, "class code \"" + text + "\" is not a whole number");
+        if (!code && *value == std::trunc(*value)) {
+            failInput(file, line.number, column, "class code \"" + text + "\" is beyond the 64-bit whole numbers");
         }
-        const auto [slot, added] = codes.try_emplace(static_cast<long long>(*value), static_cast<int>(codes.size()));
+        if (!code) failInput(file, line.number, column, "class code \"" + text + "\" is not a whole number");
+        const auto [slot, added] = codes.try_emplace(*code, static_cast<int>(codes.size()));
         cells.push_back(slot->second);
     }
 }

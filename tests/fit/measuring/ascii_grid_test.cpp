@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "fit/measuring/ascii_grid.hpp"
 #include "fit/refusal.hpp"
@@ -40,9 +41,38 @@ TEST(AsciiGrid, RefusesAtTheLineAndColumn) {
         {header + "1 x\n", "map.asc:7:2: \"x\" is not a class code"},
         {header + "1 2.5\n", "map.asc:7:2: class code \"2.5\" is not a whole number"},
         {header + "-9999 -9999\n-9999 -9999\n", "map.asc: every cell is NODATA"},
+        {header + "1 9223372036854775808\n", "map.asc:7:2: class code \"9223372036854775808\" is beyond the 64-bit whole numbers"},
+        {header + "1e30 1\n", "map.asc:7:1: class code \"1e30\" is beyond the 64-bit whole numbers"},
+        {header + "1 1.0000001\n", "map.asc:7:2: class code \"1.0000001\" is not a whole number"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(refusal([&] { readAsciiGrid(c.text, "map.asc", false); }), c.error) << c.text;
+    }
+}
+
+// Codes are read exactly, whatever their size or form: neighbours beyond 2^53 stay two classes.
+TEST(AsciiGrid, CodesAreWholeNumbersReadExactly) {
+    struct Case {
+        std::string nodata;
+        std::string row;
+        std::vector<std::string> classes;  // in ascending order of code
+        long long intervals;
+    };
+    const Case cases[] = {
+        {"-9999", "9007199254740992 9007199254740993", {"9007199254740992", "9007199254740993"}, 2},
+        {"-9999", "-9223372036854775808 9223372036854775807", {"-9223372036854775808", "9223372036854775807"}, 2},
+        {"-9999", "2.0 +2", {"2"}, 2},
+        {"-9999", "1.5e1 150e-1", {"15"}, 2},
+        {"-9999", "-9999.0 3", {"3"}, 1},
+        {"-9999.0", "-9999 3", {"3"}, 1},
+        {"9007199254740993", "9007199254740992 9007199254740993", {"9007199254740992"}, 1},
+        {"-3.4028234663852886e+38", "-3.4028234663852886e+38 7", {"7"}, 1},
+    };
+    for (const Case& c : cases) {
+        const std::string map = "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value " + c.nodata + "\n" + c.row + "\n";
+        const Logs logs = readAsciiGrid(map, "map.asc", false);
+        EXPECT_EQ(logs.classes, c.classes) << c.row;
+        EXPECT_EQ(logs.intervals, c.intervals) << c.row;
     }
 }
 
