@@ -3,6 +3,7 @@
 #include <csv.h>
 
 #include <memory>
+#include <utility>
 
 #include "fit/base/failures.hpp"
 
@@ -18,10 +19,31 @@ struct Scan {
     std::vector<CsvRecord> finished;
 };
 
+// The length of the line that starts the text, its line end included: LF, CR LF or a lone CR,
+// as libcsv ends a record.
+std::size_t lineLength(std::string_view text) {
+    const std::size_t end = text.find_first_of("\r\n");
+    if (end == std::string_view::npos) return text.size();
+    return end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+}
+
+// Byte i ends a line: an LF, or a CR without an LF after it.
+bool endsLine(std::string_view text, std::size_t i) {
+    return text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'));
+}
+
+long lineEndsIn(std::string_view text) {
+    long ends = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) ends += endsLine(text, i);
+    return ends;
+}
+
 void onField(void* bytes, std::size_t size, void* data) {
     Scan& scan = *static_cast<Scan*>(data);
-    if (scan.current.fields.empty()) scan.current.line = scan.line;
-    scan.current.fields.emplace_back(static_cast<const char*>(bytes), size);
+    const std::string_view field(static_cast<const char*>(bytes), size);
+    // A value ends on the line being fed; a quoted one began as many lines before as it holds.
+    if (scan.current.fields.empty()) scan.current.line = scan.line - lineEndsIn(field);
+    scan.current.fields.emplace_back(field);
 }
 
 void onRecordEnd(int, void* data) {
@@ -35,6 +57,41 @@ void handOn(Scan& scan, const std::function<void(const CsvRecord&)>& onRecord) {
     scan.finished.clear();
 }
 
+// Where the quoted value that the text ends inside opened: its line, and the number of the
+// value on its line. The text is read as libcsv reads it, strictly: a quote opens a value only
+// at the value's start (blanks before it allowed), and a doubled quote inside it is a quote.
+std::pair<long, long> unclosedQuote(std::string_view text) {
+    long line = 1, value = 1;
+    std::pair<long, long> opened{1, 1};
+    bool quoted = false, atStart = true;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"') {
+                quoted = i + 1 < text.size() && text[i + 1] == '"';
+                if (quoted) ++i;
+            } else {
+                line += endsLine(text, i);
+            }
+            continue;
+        }
+        if (c == ',') {
+            ++value;
+            atStart = true;
+        } else if (c == '\n' || c == '\r') {
+            line += endsLine(text, i);
+            value = 1;
+            atStart = true;
+        } else if (c == '"' && atStart) {
+            quoted = true;
+            opened = {line, value};
+        } else if (c != ' ' && c != '\t') {
+            atStart = false;
+        }
+    }
+    return opened;
+}
+
 }  // namespace
 
 void forEachCsvRecord(std::string_view text, std::string_view file,
@@ -45,10 +102,10 @@ void forEachCsvRecord(std::string_view text, std::string_view file,
     const std::unique_ptr<csv_parser, void (*)(csv_parser*)> release(&parser, csv_free);
 
     // Fed a line at a time, so that every value is known by the line it is on.
+    const std::string_view whole = text;
     Scan scan;
     while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const std::size_t size = end == std::string_view::npos ? text.size() : end + 1;
+        const std::size_t size = lineLength(text);
         if (csv_parse(&parser, text.data(), size, onField, onRecordEnd, &scan) != size) {
             handOn(scan, onRecord);
             const bool outOfMemory = csv_error(&parser) == CSV_ENOMEM || csv_error(&parser) == CSV_ETOOBIG;
@@ -61,7 +118,8 @@ void forEachCsvRecord(std::string_view text, std::string_view file,
         if (!text.empty()) ++scan.line;
     }
     if (csv_fini(&parser, onField, onRecordEnd, &scan) != 0) {
-        failInput(file, scan.line, 0, "the file ends inside a quoted value");
+        const auto [line, value] = unclosedQuote(whole);
+        failInput(file, line, value, "the quoted value that opens here is never closed");
     }
     handOn(scan, onRecord);
 }

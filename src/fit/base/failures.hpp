@@ -26,7 +26,9 @@ struct ProgramError : std::runtime_error {
 };
 
 // Line and column count from 1; 0 leaves that part out. A column is the number of the value on
-// its line (the CSV field, the grid's token), not a character position.
+// its line (the CSV field, the grid's token), not a character position. Control bytes in the
+// text are shown escaped, so that the report stays one whole line:
+//   from "1<NUL>5" on line 2 -> "logs.csv:2:2: from \"1\\x005\" is not a number"
 [[noreturn]] void failInput(std::string_view file, long line, long column, std::string_view message);
 
 }  // namespace reduz::fit

@@ -20,12 +20,13 @@ struct Line {
     std::vector<std::string_view> tokens;
 };
 
-// The next line of `text` split at blanks and TABs (a CR before the line end is dropped).
+// The next line of `text` split at blanks and TABs; a line ends in LF, CR LF or a lone CR.
 bool nextLine(std::string_view& text, Line& line) {
     if (text.empty()) return false;
-    const std::size_t end = text.find('\n');
+    const std::size_t end = text.find_first_of("\r\n");
     std::string_view rest = text.substr(0, end);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    const bool crlf = end != std::string_view::npos && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + (crlf ? 2 : 1));
     ++line.number;
     line.tokens.clear();
     while (true) {
@@ -172,7 +173,8 @@ Logs readAsciiGrid(std::string_view text, std::string_view file, bool alongColum
         ++rows;
     } while (nextLine(text, line));
     if (rows < header.nrows) {
-        failInput(file, line.number, 0,
+        // Where the first missing row would stand: the line after the file's last.
+        failInput(file, line.number + 1, 1,
                   "the grid ends after " + std::to_string(rows) + " of its " + std::to_string(header.nrows) + " rows");
     }
     if (codes.empty()) failInput(file, 0, 0, "every cell is NODATA");

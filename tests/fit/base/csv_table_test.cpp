@@ -51,7 +51,17 @@ TEST(CsvTable, RefusesAtTheLineAndColumn) {
         {"x,Hole,from\n1, ,0\n", "t.csv:2:2: empty Hole"},
         // CSV itself
         {"hole,from\nA,0\"1\n", "t.csv:2:2: a quote out of place (a value holding a quote is quoted whole, its quotes doubled)"},
-        {"hole,from\nA,\"0\n", "t.csv:2: the file ends inside a quoted value"},
+        // an unclosed quote is told where it opens, whatever follows
+        {"hole,from\nA,\"0\n", "t.csv:2:2: the quoted value that opens here is never closed"},
+        {"hole,from\nA,1\nB, \"2\nC,3\n\nD,\"\"4\n", "t.csv:3:2: the quoted value that opens here is never closed"},
+        {"hole,from\r\"A\r\r", "t.csv:2:1: the quoted value that opens here is never closed"},
+        // lines end in LF, CR LF or a lone CR; a record is on the line it starts on
+        {"hole,from\rA,0\rB,1O\r", "t.csv:3:2: from \"1O\" is not a number"},
+        {"hole,from\r\nA,0\r\nB,x\r\n", "t.csv:3:2: from \"x\" is not a number"},
+        {"hole,from\n\"A\nB\nC\",x\n", "t.csv:2:2: from \"x\" is not a number"},
+        // what a report cannot hold on one line is shown escaped
+        {std::string("hole,from\nA,1\0\n5\n", 15), "t.csv:2:2: from \"1\\x00\" is not a number"},
+        {"hole,from\nA,\"1\n5\"\n", "t.csv:2:2: from \"1\\n5\" is not a number"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(refusal([&] { readAll(c.text); }), c.error) << c.text;

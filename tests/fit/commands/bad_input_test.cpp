@@ -42,11 +42,42 @@ TEST(BadInput, OneLineNamingFileLineAndColumn) {
         {"logs.csv", (h + "A,-1e308,1e308,x\n"), "logs.csv: the logged length is too large to measure"},
         {"map.asc", "ncols 2\nnrows 1.5\n", "map.asc:2:2: nrows \"1.5\" is not a whole number above 0"},
         {"map.asc", (m + "1 x\n"), "map.asc:7:2: \"x\" is not a class code"},
+        // where a fault is: the line a quote opens on, lines ended by CR alone, a grid's missing row
+        {"logs.csv", (h + "A,0,\"1\nA,1,2,x\nA,2,3,x\n"), "logs.csv:2:3: the quoted value that opens here is never closed"},
+        {"logs.csv", "hole,from,to,class\rA,0,1,x\rA,1O,2,x\r", "logs.csv:3:2: from \"1O\" is not a number"},
+        {"map.asc", (m + "1 2\n"), "map.asc:8:1: the grid ends after 1 of its 2 rows"},
+        // a report is one whole line, whatever bytes the value holds
+        {"logs.csv", (h + std::string("A,0,1\0 2,x\n", 11)), "logs.csv:2:3: to \"1\\x00 2\" is not a number"},
+        {"map.asc", (m + "1 18446744073709551617\n"),
+         "map.asc:7:2: class code \"18446744073709551617\" is beyond the 64-bit whole numbers"},
     };
     for (const Case& c : cases) {
         const bool map = std::string(c.input).ends_with(".asc");
         expectRefused(c, {"measure", map ? "map.asc" : "logs.csv", "--step", "1"},
                       std::string("reduzfit: ") + c.error + "\n");
+    }
+}
+
+// Input read right however it is written: whole codes beyond a double's integers stay apart,
+// and a number too small for a double is 0.
+TEST(BadInput, CarelessInputMeasuredRight) {
+    struct Right {
+        const char* input;
+        std::string text;
+        std::string classes;  // classes.csv
+    };
+    const Right cases[] = {
+        {"map.asc",
+         "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n9007199254740992 9007199254740993\n",
+         "class,proportion,length,runs,mean_length\n9007199254740992,0.5,1,1,1\n9007199254740993,0.5,1,1,1\n"},
+        {"logs.csv", "hole,from,to,class\nA,1e-400,1,x\n", "class,proportion,length,runs,mean_length\nx,1,1,1,1\n"},
+    };
+    for (const Right& c : cases) {
+        SCOPED_TRACE(c.text);
+        const FitRun run = runFit({"measure", c.input, "--step", "1", "--lags", "1"}, {{c.input, c.text}});
+        EXPECT_EQ(run.result.err, "");
+        EXPECT_EQ(run.result.status, 0);
+        EXPECT_EQ(run.files.count("classes.csv") ? run.files.at("classes.csv") : "", c.classes);
     }
 }
 
