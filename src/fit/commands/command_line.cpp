@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <sys/stat.h>
 #include <vector>
@@ -203,6 +204,10 @@ MeasureRequest requestOf(const MeasureWords& words) {
     if (!step || *step <= 0) throw UsageError{"--step must be a number above 0, not " + quoted(words.step)};
     request.step = *step;
     if (!words.lags.empty()) request.maxLag = maxLagOf("--lags", words.lags, 0);
+    if (!std::isfinite(request.step * request.maxLag)) {
+        throw UsageError{"--step " + words.step + " puts lag " + std::to_string(request.maxLag) +
+                         " beyond the largest number"};
+    }
     request.direction = directionOf(words);
     if (!words.columns.empty()) request.columns = columnsOf(words.columns);
     if (words.output.empty()) throw UsageError{"-o needs a file name"};

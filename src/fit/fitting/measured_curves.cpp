@@ -1,6 +1,7 @@
 #include "fit/fitting/measured_curves.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <tuple>
 #include <unordered_map>
@@ -110,6 +111,10 @@ MeasuredCurves readMeasuredCsv(std::string_view text, std::string_view file, std
     for (int lag = 0; lag <= curves.maxLag; ++lag) {
         const Row* row = byLag[static_cast<std::size_t>(lag)];
         curves.distances.push_back(row != nullptr ? row->distance : lag * stepLength);
+        if (!std::isfinite(curves.distances.back())) {
+            failInput(file, 0, 0, "lag " + std::to_string(lag) + " stands beyond the largest number, at the step of line " +
+                                      std::to_string(step->line));
+        }
     }
     return curves;
 }
@@ -117,20 +122,29 @@ MeasuredCurves readMeasuredCsv(std::string_view text, std::string_view file, std
 void readProportions(MeasuredCurves& curves, std::string_view text, std::string_view file) {
     enum { classColumn, proportionColumn };
     static const WantedColumn wanted[] = {{"class"}, {"proportion"}};
-    std::unordered_map<std::string, double> proportions;
+    struct Given {
+        double proportion = 0;
+        long line = 0;
+    };
+    std::unordered_map<std::string, Given> proportions;
     readCsvTable(text, file, wanted, [&](const CsvTable& table, const CsvRecord& record) {
         const std::string& proportion = valueAt(table, record, proportionColumn);
         const std::optional<double> value = parseNumber(proportion);
         if (!value || *value < 0 || *value > 1) {
             failAt(table, record.line, proportionColumn, "proportion \"" + proportion + "\" is not a number from 0 to 1");
         }
-        proportions.emplace(valueAt(table, record, classColumn), *value);
+        const std::string& name = valueAt(table, record, classColumn);
+        const auto [earlier, added] = proportions.try_emplace(name, Given{*value, record.line});
+        if (!added) {
+            failAt(table, record.line, classColumn,
+                   "class \"" + name + "\" is given on line " + std::to_string(earlier->second.line) + " already");
+        }
     });
     curves.proportions.clear();
     for (const std::string& name : curves.classes) {
         const auto found = proportions.find(name);
         if (found == proportions.end()) failInput(file, 0, 0, "no class \"" + name + "\"");
-        curves.proportions.push_back(found->second);
+        curves.proportions.push_back(found->second.proportion);
     }
 }
 

@@ -42,7 +42,8 @@ const std::vector<MeasuredPoint>& curveOf(const MeasuredCurves& curves, int from
 MeasuredCurves readMeasuredCsv(std::string_view text, std::string_view file, std::optional<int> maxLag);
 
 // Each class's proportion from classes.csv (columns class and proportion; others ignored).
-// Throws InputError for a class of the curves that the file does not give.
+// Throws InputError for a class of the curves that the file does not give, and for a class it
+// gives twice.
 void readProportions(MeasuredCurves& curves, std::string_view text, std::string_view file);
 
 }  // namespace reduz::fit

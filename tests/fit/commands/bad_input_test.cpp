@@ -113,6 +113,8 @@ TEST(BadInput, MeasuredCurvesAFitCannotUse) {
         {{{"measured.csv", good}, {"classes.csv", "class,proportion\nb,1\n"}}, {"--sill", "proportion"},
          "classes.csv: no class \"a\""},
         {{{"measured.csv", good}, {"p.csv", "class,share\n"}}, {"--classes", "p.csv"}, "p.csv:1: no column \"proportion\" in the header"},
+        {{{"measured.csv", good}, {"classes.csv", "class,proportion\na,1\na,0.5\n"}}, {"--sill", "proportion"},
+         "classes.csv:3:1: class \"a\" is given on line 2 already"},
     };
     for (const FitCase& c : cases) {
         SCOPED_TRACE(c.error);
@@ -161,6 +163,9 @@ TEST(BadInput, UsageErrorsPrintTheUsage) {
          "--lags must be a whole number from 0 to 1000, not \"1001\"", measureUsage},
         {{"measure", "logs.csv", "--step", "1", "--lags", "-1"},
          "--lags must be a whole number from 0 to 1000, not \"-1\"", measureUsage},
+        {{"measure", "logs.csv", "--step", "1e308"}, "--step 1e308 puts lag 100 beyond the largest number", measureUsage},
+        {{"logs.csv", "--step", "1e306", "--lags", "1000", "-o", "d"},
+         "--step 1e306 puts lag 1000 beyond the largest number", oneGoUsage},
         {{"measure", "logs.csv", "--step", "1", "--direction", "sideways"},
          "--direction must be down, up, east, west, north or south, not \"sideways\"", measureUsage},
         {{"measure", "logs.csv", "--step", "1", "--direction", "east"},

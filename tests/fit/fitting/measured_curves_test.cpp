@@ -43,6 +43,7 @@ TEST(MeasuredCurves, RefusesRowsAFitCannotUse) {
         {good + "1001,1001,a,a,1,2\n", {},
          "measured.csv:4:1: lag 1001 is beyond 1000, the most reduzmodel tabulates (--max-lag fits fewer)"},
         {header + "0,0,a,a,1,2\n2,2,a,a,1,2\n", 1, "measured.csv: no lag from 1 to 1"},
+        {header + "1,1e308,a,a,1,2\n3,1,a,a,1,2\n", {}, "measured.csv: lag 2 stands beyond the largest number, at the step of line 2"},
         // rows above the lags asked for are passed over, a repeat among them too
         {good + "3,3,a,a,0.5,2\n3,3,a,a,0.5,2\n", 2, ""},
     };
@@ -78,6 +79,8 @@ TEST(MeasuredCurves, ProportionsOfEveryClass) {
         {"class,proportion\na,x\n", "classes.csv:2:2: proportion \"x\" is not a number from 0 to 1"},
         {"class,proportion\na,1.5\n", "classes.csv:2:2: proportion \"1.5\" is not a number from 0 to 1"},
         {"class,proportion\na,1\nb\n", "classes.csv:3:2: 1 values where the header has 2"},
+        {"class,proportion\na,0.5\nb,0.5\na,0.25\n", "classes.csv:4:1: class \"a\" is given on line 2 already"},
+        {"proportion,class\n0.5,a\n0.5,a\n", "classes.csv:3:2: class \"a\" is given on line 2 already"},
         {"runs,Proportion,class\n3,0.75,a\n", ""},
     };
     for (const Case& c : cases) {
