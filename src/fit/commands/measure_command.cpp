@@ -36,6 +36,7 @@ Measurement measureInput(const MeasureRequest& request, const ProgressFn& progre
                   std::to_string(logs.classes.size()) + " classes are too many to measure at " +
                       std::to_string(request.maxLag + 1) + " lags");
     }
+    checkLagPrecision(logs, request.step, request.input);
     const LagGrid grid{request.step, request.maxLag, isBackward(request.direction)};
     Measurement m = measureTransiograms(logs, grid, progress);
     // Every L_ij is at most the logged length: while that is finite, so is every value written.

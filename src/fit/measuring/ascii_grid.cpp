@@ -191,6 +191,7 @@ Logs readAsciiGrid(std::string_view text, std::string_view file, bool alongColum
     const long long length = alongColumns ? header.nrows : ncols;
     for (long long h = 0; h < holes; ++h) {
         Hole hole;
+        hole.name = (alongColumns ? "column " : "row ") + std::to_string(h + 1);
         for (long long p = 0; p < length; ++p) {
             const int cell = cells[static_cast<std::size_t>(alongColumns ? p * ncols + h : h * ncols + p)];
             if (cell == gap) continue;

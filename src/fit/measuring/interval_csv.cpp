@@ -98,6 +98,7 @@ Logs readIntervalLogs(std::string_view text, std::string_view file, const Column
     logs.intervals = r.intervals;
     logs.holes.resize(r.holes.size());
     for (std::size_t h = 0; h < r.holes.size(); ++h) {
+        logs.holes[h].name = "hole " + r.holes[h].name;
         for (const Interval& interval : r.holes[h].intervals) {
             appendInterval(logs.holes[h], interval.from, interval.to, interval.code);
         }

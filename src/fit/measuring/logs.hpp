@@ -20,6 +20,7 @@ struct Run {
 };
 
 struct Hole {
+    std::string name;  // what the input calls it: "hole BH1" of logs, "row 3" or "column 5" of a map
     std::vector<Run> runs;
 };
 

@@ -1,6 +1,10 @@
 #include "fit/measuring/sweep.hpp"
 
 #include <algorithm>
+#include <cmath>
+
+#include "fit/base/failures.hpp"
+#include "fit/base/number_text.hpp"
 
 namespace reduz::fit {
 
@@ -49,6 +53,19 @@ void summariseClasses(const Logs& logs, Measurement& m) {
 }
 
 }  // namespace
+
+void checkLagPrecision(const Logs& logs, double step, std::string_view file) {
+    for (const Hole& hole : logs.holes) {
+        if (hole.runs.empty()) continue;
+        const double farthest = std::max(std::fabs(hole.runs.front().from), std::fabs(hole.runs.back().to));
+        const double spacing = std::nextafter(farthest, HUGE_VAL) - farthest;
+        if (!(spacing <= std::ldexp(step, -24))) {
+            failInput(file, 0, 0,
+                      hole.name + ": doubles at " + shortest(farthest) + " are " + shortest(spacing) +
+                          " apart, too far for lags of " + shortest(step) + " (give the depths from the hole's top)");
+        }
+    }
+}
 
 std::size_t pairTableSize(std::size_t classes, int maxLag) {
     return (static_cast<std::size_t>(maxLag) + 1) * classes * classes;

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <string_view>
 
 #include "fit/measuring/logs.hpp"
 #include "fit/measuring/measurement.hpp"
@@ -28,6 +29,13 @@ using ProgressFn = std::function<void(long long done, long long total)>;
 
 // The number of values of the table of L_ij: (maxLag + 1) * classes^2.
 std::size_t pairTableSize(std::size_t classes, int maxLag);
+
+// Throws InputError (naming `file` and the hole) when the doubles where a hole lies are too far
+// apart for lags of `step`: a position plus a lag would be rounded by more than a 2^-24 part of
+// the step. Depths near 1e16 are 2 apart, and a step of 1 there would measure nothing right.
+//   hole BH1 down to 1e16, step 1 -> "logs.csv: hole BH1: doubles at 1e+16 are 2 apart, too far
+//                                     for lags of 1 (give the depths from the hole's top)"
+void checkLagPrecision(const Logs& logs, double step, std::string_view file);
 
 Measurement measureTransiograms(const Logs& logs, const LagGrid& grid, const ProgressFn& progress = {});
 

@@ -39,9 +39,15 @@ TEST(BadInput, OneLineNamingFileLineAndColumn) {
         {"logs.csv", (h + "A,0,1,x\nA,1O,2,x\n"), "logs.csv:3:2: from \"1O\" is not a number"},
         {"logs.csv", (h + "A,0,2,x\nB,1,3,x\nA,1.5,3,y\n"),
          "logs.csv:4:2: hole A: from 1.5 to 3 overlaps from 0 to 2 on line 2"},
-        {"logs.csv", (h + "A,-1e308,1e308,x\n"), "logs.csv: the logged length is too large to measure"},
+        {"logs.csv", (h + "A,-1e308,1e308,x\n"),
+         "logs.csv: hole A: doubles at 1e+308 are 1.99584030953472e+292 apart, too far for lags of 1 (give the depths "
+         "from the hole's top)"},
         {"map.asc", "ncols 2\nnrows 1.5\n", "map.asc:2:2: nrows \"1.5\" is not a whole number above 0"},
         {"map.asc", (m + "1 x\n"), "map.asc:7:2: \"x\" is not a class code"},
+        // a lag finer than the doubles where the hole lies, which would be measured wrong
+        {"logs.csv", (h + "A,1e16,10000000000000008,a\nA,10000000000000008,10000000000000010,b\n"),
+         "logs.csv: hole A: doubles at 10000000000000010 are 2 apart, too far for lags of 1 (give the depths from the "
+         "hole's top)"},
         // where a fault is: the line a quote opens on, lines ended by CR alone, a grid's missing row
         {"logs.csv", (h + "A,0,\"1\nA,1,2,x\nA,2,3,x\n"), "logs.csv:2:3: the quoted value that opens here is never closed"},
         {"logs.csv", "hole,from,to,class\rA,0,1,x\rA,1O,2,x\r", "logs.csv:3:2: from \"1O\" is not a number"},

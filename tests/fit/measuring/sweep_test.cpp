@@ -9,6 +9,7 @@
 #include "fit/measuring/ascii_grid.hpp"
 #include "fit/measuring/interval_csv.hpp"
 #include "fit/measuring/sweep.hpp"
+#include "fit/refusal.hpp"
 
 namespace reduz::fit {
 namespace {
@@ -83,6 +84,34 @@ TEST(Sweep, HandCheckedPairLengths) {
             }
         }
     }
+}
+
+// Positions whose doubles are too far apart for a lag are refused, never measured wrong: at
+// 1e16 doubles are 2 apart, and t_aa(1) of this hole would come out 1 where it is 0.875.
+TEST(Sweep, RefusesLagsFinerThanThePositions) {
+    struct Case {
+        std::string text;
+        double step;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"hole,from,to,class\nBH1,1e16,10000000000000008,a\nBH1,10000000000000008,10000000000000010,b\n", 1,
+         "logs.csv: hole BH1: doubles at 10000000000000010 are 2 apart, too far for lags of 1 (give the depths from "
+         "the hole's top)"},
+        {"hole,from,to,class\nA,0,1,a\nB,-4e7,-3e7,a\n", 1e-2,
+         "logs.csv: hole B: doubles at 4e+07 are 7.450580596923828e-09 apart, too far for lags of 0.01 (give the "
+         "depths from the hole's top)"},
+        {"hole,from,to,class\nB,-4e7,-3e7,a\n", 1, ""},
+        {"hole,from,to,class\nA,0,1000,a\n", 1e-4, ""},
+    };
+    for (const Case& c : cases) {
+        const Logs logs = readIntervalLogs(c.text, "logs.csv", ColumnNames{});
+        EXPECT_EQ(testing::refusal([&] { checkLagPrecision(logs, c.step, "logs.csv"); }), c.error) << c.text;
+    }
+    const Logs map = readAsciiGrid("ncols 1\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1e12\n1\n2\n", "map.asc", true);
+    EXPECT_EQ(testing::refusal([&] { checkLagPrecision(map, 1, "map.asc"); }),
+              "map.asc: column 1: doubles at 2e+12 are 0.000244140625 apart, too far for lags of 1 (give the "
+              "depths from the hole's top)");
 }
 
 }  // namespace
