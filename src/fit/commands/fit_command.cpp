@@ -72,6 +72,16 @@ std::string fitSummary(const MeasuredCurves& curves, const FitSet& set, const st
         const ShapeFit& fit = pair.candidates[static_cast<std::size_t>(pair.chosen)];
         text += padded(std::string(shapeName(*fit.shape)), 33) + "wrmse " + fixed(fit.wrmse, "%.4f") + "\n";
     }
+    // A folder whose name had to change tells which pair it holds: the names alone do not.
+    const std::vector<std::string> folders = writtenFolders(curves, set);
+    for (std::size_t p = 0; p < set.pairs.size(); ++p) {
+        const std::string& from = curves.classes[static_cast<std::size_t>(set.pairs[p].from)];
+        const std::string& to = curves.classes[static_cast<std::size_t>(set.pairs[p].to)];
+        const std::string base = folderBase(from, to);
+        if (folders[p].empty() || folders[p] == base) continue;
+        text += "folder         " + folders[p] + " holds " + from + " to " + to + " (" + base +
+                " would clash with another pair's folder)\n";
+    }
     text += "row sums       the largest deviation from 1 of the fitted curves' sum\n";
     for (std::size_t i = 0; i < n; ++i) {
         const RowCheck& row = rows[i];

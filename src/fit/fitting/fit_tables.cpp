@@ -5,6 +5,7 @@
 #include "fit/base/csv_text.hpp"
 #include "fit/base/number_text.hpp"
 #include "fit/fitting/fit_plans.hpp"
+#include "fit/fitting/model_files.hpp"
 
 namespace reduz::fit {
 
@@ -18,7 +19,7 @@ std::vector<std::string> csvNames(const MeasuredCurves& curves) {
 }
 
 void appendFitRow(std::string& text, const std::string& from, const std::string& to, const PairFit& pair,
-                  std::size_t candidate) {
+                  std::size_t candidate, const std::string& folder) {
     const ShapeFit& fit = pair.candidates[candidate];
     const bool fitted = fit.failure.empty();
     std::string row = from + "," + to + "," + std::to_string(fit.parameters.kind) + "," +
@@ -28,7 +29,7 @@ void appendFitRow(std::string& text, const std::string& from, const std::string&
         if (fitted && usesParameter(*fit.shape, column.parameter)) row += shortest(fit.parameters.*column.parameter);
     }
     appendCsvRow(text, {row, fitted ? shortest(fit.wrmse) : "", fitted ? shortest(fit.aic) : "",
-                     static_cast<int>(candidate) == pair.chosen ? "yes" : "no", csvField(fit.failure)});
+                     static_cast<int>(candidate) == pair.chosen ? "yes" : "no", csvField(fit.failure), folder});
 }
 
 // The fitted curves of one from-class summed at one lag.
@@ -55,6 +56,14 @@ LagSum lagSum(const MeasuredCurves& curves, const FitSet& set, std::size_t from,
 }
 
 }  // namespace
+
+std::vector<std::string> writtenFolders(const MeasuredCurves& curves, const FitSet& set) {
+    std::vector<std::string> folders = folderNames(curves.classes);
+    for (std::size_t p = 0; p < set.pairs.size(); ++p) {
+        if (set.pairs[p].chosen < 0) folders[p].clear();
+    }
+    return folders;
+}
 
 const std::vector<double>* fittedCurve(const PairFit& pair) {
     if (pair.chosen < 0) return nullptr;
@@ -86,15 +95,17 @@ std::string fitsCsv(const MeasuredCurves& curves, const FitSet& set) {
         text += ',';
         text += column.name;
     }
-    text += ",wrmse,aic,chosen,failure\n";
+    text += ",wrmse,aic,chosen,failure,folder\n";
+    const std::vector<std::string> folders = writtenFolders(curves, set);
     const std::string noParameters(columns.size() - 1, ',');  // as many empty values as columns
     for (const PairFit& pair : set.pairs) {
         const std::string& from = names[static_cast<std::size_t>(pair.from)];
         const std::string& to = names[static_cast<std::size_t>(pair.to)];
-        for (std::size_t c = 0; c < pair.candidates.size(); ++c) appendFitRow(text, from, to, pair, c);
+        const std::string& folder = folders[static_cast<std::size_t>(pair.from) * names.size() + static_cast<std::size_t>(pair.to)];
+        for (std::size_t c = 0; c < pair.candidates.size(); ++c) appendFitRow(text, from, to, pair, c, folder);
         if (pair.candidates.empty()) {
             appendCsvRow(text, {from, to, pair.from == pair.to ? "1" : "2", "", "", noParameters, "", "", "no",
-                                csvField(pair.failure)});
+                                csvField(pair.failure), ""});
         }
     }
     return text;
@@ -102,8 +113,10 @@ std::string fitsCsv(const MeasuredCurves& curves, const FitSet& set) {
 
 std::string curvesCsv(const MeasuredCurves& curves, const FitSet& set) {
     const std::vector<std::string> names = csvNames(curves);
-    std::string text = "from,to,lag,distance,measured,support,fitted\n";
+    std::string text = "from,to,lag,distance,measured,support,fitted,folder\n";
+    const std::vector<std::string> folders = writtenFolders(curves, set);
     for (const PairFit& pair : set.pairs) {
+        const std::string& folder = folders[static_cast<std::size_t>(pair.from) * names.size() + static_cast<std::size_t>(pair.to)];
         const std::vector<double>* fitted = fittedCurve(pair);
         const std::vector<MeasuredPoint>& measured = curveOf(curves, pair.from, pair.to);
         auto point = measured.begin();
@@ -113,7 +126,7 @@ std::string curvesCsv(const MeasuredCurves& curves, const FitSet& set) {
             appendCsvRow(text, {names[static_cast<std::size_t>(pair.from)], names[static_cast<std::size_t>(pair.to)],
                              std::to_string(lag), shortest(curves.distances[static_cast<std::size_t>(lag)]),
                              here ? shortest(point->probability) : "", here ? shortest(point->support) : "",
-                             fitted != nullptr ? shortest((*fitted)[static_cast<std::size_t>(lag)]) : ""});
+                             fitted != nullptr ? shortest((*fitted)[static_cast<std::size_t>(lag)]) : "", folder});
         }
     }
     return text;

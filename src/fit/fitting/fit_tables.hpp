@@ -3,12 +3,13 @@
 // LF, a class name quoted only where CSV needs it), and the check of the fitted set.
 //
 // fitsCsv: one row per candidate tried; a pair with no candidate has one row with its reason.
-//   from,to,kind,model,shape,sill,range,D,C,W,ALFA,BETA,wrmse,aic,chosen,failure
-//   sand,sand,1,3,3-Exponential,0.4,3.5,,,,,,0.012,-88.1,yes,
+// folder is where reduzmodel runs the pair's chosen model; empty where the pair is not fitted.
+//   from,to,kind,model,shape,sill,range,D,C,W,ALFA,BETA,wrmse,aic,chosen,failure,folder
+//   sand,sand,1,3,3-Exponential,0.4,3.5,,,,,,0.012,-88.1,yes,,sand_sand
 // curvesCsv: every pair and lag 0..N; measured and support empty where nothing was measured,
 //   fitted empty where the pair is not fitted.
-//   from,to,lag,distance,measured,support,fitted
-//   sand,sand,1,0.5,0.75,2,0.7318181818181818
+//   from,to,lag,distance,measured,support,fitted,folder
+//   sand,sand,1,0.5,0.75,2,0.7318181818181818,sand_sand
 // checkCsv: each from-class and lag: the sum of its fitted curves (a valid set sums to 1), the
 //   sum less 1, and how many of the fitted values lie outside [0, 1]; sum and deviation empty
 //   where a pair of the row is not fitted.
@@ -36,6 +37,9 @@ std::vector<RowCheck> checkRows(const MeasuredCurves& curves, const FitSet& set)
 std::string fitsCsv(const MeasuredCurves& curves, const FitSet& set);
 std::string curvesCsv(const MeasuredCurves& curves, const FitSet& set);
 std::string checkCsv(const MeasuredCurves& curves, const FitSet& set);
+
+// Each pair's folder, [from * classes + to]; empty for a pair not fitted, which has none.
+std::vector<std::string> writtenFolders(const MeasuredCurves& curves, const FitSet& set);
 
 // The fitted value of a pair at a lag; nullptr when the pair is not fitted.
 const std::vector<double>* fittedCurve(const PairFit& pair);

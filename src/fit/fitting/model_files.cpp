@@ -35,7 +35,7 @@ std::vector<std::string> folderNames(const std::vector<std::string>& classes) {
     std::set<std::string> taken;  // folded to one case, for file systems that fold it
     for (const std::string& from : classes) {
         for (const std::string& to : classes) {
-            const std::string base = safeName(from) + "_" + safeName(to);
+            const std::string base = folderBase(from, to);
             std::string name = base;
             for (int copy = 2; taken.count(folded(name)) > 0; ++copy) name = base + "-" + std::to_string(copy);
             taken.insert(folded(name));
@@ -44,6 +44,8 @@ std::vector<std::string> folderNames(const std::vector<std::string>& classes) {
     }
     return names;
 }
+
+std::string folderBase(const std::string& from, const std::string& to) { return safeName(from) + "_" + safeName(to); }
 
 std::string exactReal(double value) {
     char text[32];

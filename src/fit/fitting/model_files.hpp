@@ -22,6 +22,10 @@ namespace reduz::fit {
 // pair's already has, in any case of letters, gets "-2", "-3", ...
 std::vector<std::string> folderNames(const std::vector<std::string>& classes);
 
+// The name a pair's folder takes unless another pair's has it: folderBase("silt, clayey", "sand")
+// -> "silt__clayey_sand".
+std::string folderBase(const std::string& from, const std::string& to);
+
 // 17 significant digits in a form reduzmodel reads: "2.5000000000000000E-01".
 std::string exactReal(double value);
 

@@ -46,7 +46,7 @@ TEST(FitRun, ShippedExample) {
 }
 
 // For every folder, reduzmodel run there with keyboard.txt on its standard input tabulates the
-// fitted curve of curves.csv: each row shows that double in F9.4. Every shape, chosen by AIC
+// fitted curve that curves.csv gives for that folder: each row shows that double in F9.4. Every shape, chosen by AIC
 // or named.
 TEST(FitRun, EveryFolderRunsInReduzmodelAsCurvesCsvSays) {
     const std::string logs = readFile(examples + "boreholes.csv");
@@ -63,12 +63,12 @@ TEST(FitRun, EveryFolderRunsInReduzmodelAsCurvesCsvSays) {
         const std::vector<std::string> lines = split(readFile(dir.file("fitted/curves.csv")), '\n');
         for (std::size_t l = 1; l < lines.size(); ++l) {
             const std::vector<std::string> field = split(lines[l], ',');
-            if (field.size() < 7) continue;  // a pair not fitted
+            if (field.size() < 8 || field[7].empty()) continue;  // a pair not fitted has no folder
             double value = 0;
             ASSERT_EQ(std::from_chars(field[6].data(), field[6].data() + field[6].size(), value).ec, std::errc());
             std::string row = " ";
             row += renderInteger(std::stoi(field[2]), 3);
-            rows[field[0] + "_" + field[1]].push_back(row + renderFixed(value, 9, 4));
+            rows[field[7]].push_back(row + renderFixed(value, 9, 4));
         }
         ASSERT_EQ(rows.size(), shapes.size() == 2 || shapes == "9" ? 12u : 16u);
         for (const auto& [folder, expected] : rows) {
@@ -108,6 +108,31 @@ TEST(FitRun, SillFromTheProportionsWithSeventeenDigits) {
     EXPECT_EQ(run.files.count("fitted/x_x/keyboard.txt"), 0u);
 }
 
+// Names that are one once made safe for a folder (or told apart by case alone) get "-2", "-3":
+// fits.csv, curves.csv and the console say which pair each folder holds.
+TEST(FitRun, FoldersWhoseNamesClashSayWhichPairTheyHold) {
+    const std::string logs = "hole,from,to,class\nA,0,2,Sand\nA,2,3,sand\nA,3,5,Sand\nA,5,6,sand\nA,6,8,Sand\n";
+    const FitRun run = runFit({"logs.csv", "--step", "1", "--lags", "3", "-o", "fitted", "--shapes", "5"}, {{"logs.csv", logs}});
+    EXPECT_EQ(run.result.status, 0) << run.result.err;
+    EXPECT_NE(run.result.out.find("folder         Sand_sand-2 holds Sand to sand (Sand_sand would clash with another "
+                                  "pair's folder)\nfolder         sand_Sand-3 holds sand to Sand (sand_Sand would clash "
+                                  "with another pair's folder)\nfolder         sand_sand-4 holds sand to sand (sand_sand "
+                                  "would clash with another pair's folder)\nrow sums"),
+              std::string::npos)
+        << run.result.out;
+    const std::string fits = run.files.at("fitted/fits.csv");
+    const std::pair<const char*, const char*> folders[] = {
+        {"\nSand,Sand,1,5,", "Sand_Sand"}, {"\nSand,sand,2,5,", "Sand_sand-2"},
+        {"\nsand,Sand,2,5,", "sand_Sand-3"}, {"\nsand,sand,1,5,", "sand_sand-4"}};
+    for (const auto& [row, folder] : folders) {
+        const std::size_t at = fits.find(row);
+        ASSERT_NE(at, std::string::npos) << row;
+        const std::string line = fits.substr(at + 1, fits.find('\n', at + 1) - at - 1);
+        EXPECT_EQ(line.substr(line.rfind(',') + 1), folder);
+        EXPECT_EQ(run.files.count(std::string("fitted/") + folder + "/PARAMETER.TXT"), 1u) << folder;
+    }
+}
+
 TEST(FitRun, PairsNotFittedAreListedAndTheStatusSaysSo) {
     const FitRun run = runFit({"fit", "measured.csv", "--shapes", "12", "-o", "fitted"}, {{"measured.csv", measured}});
     EXPECT_EQ(run.result.status, 3);
@@ -116,7 +141,7 @@ TEST(FitRun, PairsNotFittedAreListedAndTheStatusSaysSo) {
     EXPECT_NE(run.result.out.find("x      x      " + notFitted), std::string::npos) << run.result.out;
     EXPECT_NE(run.result.out.find("fitted         2 of 4 pairs\n"), std::string::npos);
     const std::string fits = run.files.at("fitted/fits.csv");
-    EXPECT_NE(fits.find("\nx,x,1,,,,,,,,,,,,no,none of the shapes 12 is an auto-transiogram shape\n"), std::string::npos);
+    EXPECT_NE(fits.find("\nx,x,1,,,,,,,,,,,,no,none of the shapes 12 is an auto-transiogram shape,\n"), std::string::npos);
     std::vector<std::string> written;
     for (const auto& [name, bytes] : run.files) written.push_back(name);
     std::vector<std::string> expected = {"fitted/check.csv", "fitted/curves.csv", "fitted/fits.csv", "fitted/panel.gp"};
