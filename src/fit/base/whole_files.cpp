@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -113,13 +115,59 @@ void putInPlace(const std::string& staging, const std::string& directory) {
     }
 }
 
+// The signals that end a run from outside are held while the output is written and put in
+// place, so that the output is whole whenever one ends the run: one that came while the files
+// were written ends it after their temporaries are removed, before anything is replaced.
+sigset_t endingSignals() {
+    sigset_t set;
+    ::sigemptyset(&set);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::sigaddset(&set, signal);
+    return set;
+}
+
+struct HeldSignals {
+    sigset_t previous{};
+    HeldSignals() {
+        const sigset_t ending = endingSignals();
+        ::pthread_sigmask(SIG_BLOCK, &ending, &previous);
+    }
+    ~HeldSignals() { ::pthread_sigmask(SIG_SETMASK, &previous, nullptr); }
+    HeldSignals(const HeldSignals&) = delete;
+    HeldSignals& operator=(const HeldSignals&) = delete;
+};
+
+bool interrupted() {
+    sigset_t pending;
+    ::sigemptyset(&pending);
+    if (::sigpending(&pending) != 0) return false;
+    const sigset_t ending = endingSignals();
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        if (::sigismember(&ending, signal) == 1 && ::sigismember(&pending, signal) == 1) return true;
+    }
+    return false;
+}
+
+// Should the signal be caught rather than end the run when it is released, the run still
+// fails: nothing was written.
+[[noreturn]] void failInterrupted(const std::string& target) {
+    throw OutputError("interrupted: " + target + " is not written");
+}
+
 }  // namespace
 
 void writeWholeFiles(const std::vector<FileText>& files) {
+    // Each target is checked before any is written: a directory in the way of the second
+    // would otherwise be found after the first was replaced.
+    for (const FileText& file : files) {
+        struct stat status {};
+        if (::lstat(file.path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) failWrite("replace", file.path, EISDIR);
+    }
     const mode_t mask = currentUmask();
     std::vector<std::string> temporaries(files.size());
+    const HeldSignals held;
     try {
         for (std::size_t f = 0; f < files.size(); ++f) writeTemporary(files[f], 0666 & ~mask, temporaries[f]);
+        if (interrupted()) failInterrupted(files.front().path);
         for (std::size_t f = 0; f < files.size(); ++f) {
             if (::rename(temporaries[f].c_str(), files[f].path.c_str()) != 0) failWrite("replace", files[f].path, errno);
             temporaries[f].clear();
@@ -130,21 +178,26 @@ void writeWholeFiles(const std::vector<FileText>& files) {
     }
 }
 
-void writeWholeDirectory(const std::string& directory, const std::vector<FileText>& files) {
+std::string writeWholeDirectory(const std::string& directory, const std::vector<FileText>& files) {
     const mode_t mask = currentUmask();
     std::string staging = temporaryPattern(directory);
+    const HeldSignals held;
     if (::mkdtemp(staging.data()) == nullptr) failWrite("create", directory, errno);
     std::error_code ignored;
     try {
         if (::chmod(staging.c_str(), 0777 & ~mask) != 0) failWrite("create", directory, errno);
         writeInto(staging, directory, files, mask);
+        if (interrupted()) failInterrupted(directory);
         putInPlace(staging, directory);
     } catch (...) {
         std::filesystem::remove_all(staging, ignored);
         throw;
     }
     // What remains at the temporary name is the older directory, if there was one.
-    std::filesystem::remove_all(staging, ignored);
+    std::error_code error;
+    std::filesystem::remove_all(staging, error);
+    if (!error) return "";
+    return "the older " + directory + " is left at " + staging + ": it cannot be removed (" + error.message() + ")";
 }
 
 }  // namespace reduz::fit

@@ -1,11 +1,15 @@
 #pragma once
-// Writing output whole or not at all.
+// Writing output whole or not at all. A target that is a directory is no file to replace:
+// writeWholeFiles refuses it before it writes anything.
 //
 // Files: each text goes to a temporary file in its target's directory ("out/.measured.csv.Xa81Kz"),
 // flushed to the disk, and only when every one is complete are they renamed over their targets.
 // A directory: its files go into a temporary directory beside it ("./.fitted.Q2x9Lk"), which
 // takes its place, or is exchanged with the older one, only when every file is complete. Any
-// failure removes the temporaries and leaves the targets as they were.
+// failure removes the temporaries and leaves the targets as they were. SIGINT, SIGTERM, SIGHUP
+// and SIGQUIT are held meanwhile: one that comes while the files are written ends the run once
+// the temporaries are removed, before anything is replaced, and one that comes later ends it
+// once the output is in place.
 //
 //   writeWholeFiles({{"out/measured.csv", text}, {"out/classes.csv", text2}})
 //   writeWholeDirectory("fitted", {{"fits.csv", text}, {"sand_clay/PARAMETER.TXT", text2}})
@@ -29,6 +33,8 @@ void writeWholeFiles(const std::vector<FileText>& files);
 // The files' paths are relative to `directory`; the folders they name are made. An older
 // directory is replaced whole, whatever it held: the caller decides whether it may be. New
 // folders get the mode 0777 less the umask. Throws OutputError naming the file or the directory.
-void writeWholeDirectory(const std::string& directory, const std::vector<FileText>& files);
+// Returns what is left behind, "" when nothing is: an older directory that cannot be removed
+// once replaced ("the older fitted is left at ./.fitted.Q2x9Lk: it cannot be removed (...)").
+std::string writeWholeDirectory(const std::string& directory, const std::vector<FileText>& files);
 
 }  // namespace reduz::fit

@@ -26,7 +26,11 @@ std::string withoutTrailingSlash(std::string path) {
 // DIR is replaced whole: only an empty one or an earlier fit may be, and no input may lie in it.
 void checkReplaceable(const std::string& directory, const std::vector<std::string>& inputs) {
     struct stat status {};
-    if (::stat(directory.c_str(), &status) != 0) return;  // new, or a fault the write will name
+    if (::lstat(directory.c_str(), &status) != 0) return;  // new, or a fault the write will name
+    // A link would be replaced by the directory, not followed: said now, not after the fit.
+    if (S_ISLNK(status.st_mode)) {
+        failInput(directory, 0, 0, "is a symbolic link, and is not replaced (name the directory itself)");
+    }
     if (!S_ISDIR(status.st_mode)) failInput(directory, 0, 0, "is not a directory, and is not replaced");
     namespace fs = std::filesystem;
     std::error_code error;
@@ -140,11 +144,12 @@ CommandResult fitAndWrite(const MeasuredCurves& curves, const FitRequest& reques
         if (file.path.find('/') == std::string::npos) written += ", " + file.path;
     }
     const std::string directory = withoutTrailingSlash(request.output);
-    writeWholeDirectory(directory, files);
+    const std::string leftover = writeWholeDirectory(directory, files);
     summary += fitSummary(curves, set, rows, request);
     if (!drawing.drawn) summary += "panel.png      not drawn: " + drawing.why + "\n";
     summary += "written        " + directory + "/: " + written + "\n";
-    return CommandResult{allFitted(set) ? 0 : notEveryPairFitted, summary, ""};
+    return CommandResult{allFitted(set) ? 0 : notEveryPairFitted, summary,
+                         leftover.empty() ? "" : "reduzfit: " + leftover + "\n"};
 }
 
 }  // namespace

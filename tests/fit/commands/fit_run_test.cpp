@@ -169,6 +169,7 @@ TEST(FitRun, TheDirectoryIsReplacedWholeOrNotAtAll) {
         RunOptions options;
         int status;
         std::string err;
+        const char* link = "";  // what fitted is a symbolic link to
     };
     RunOptions limited;
     limited.fileSizeLimit = 100;
@@ -181,6 +182,11 @@ TEST(FitRun, TheDirectoryIsReplacedWholeOrNotAtAll) {
          "reduzfit: fitted/measured.csv: is inside fitted, which would be replaced\n"},
         {{{"measured.csv", measured}}, fit, limited, 1, "reduzfit: cannot write fitted/fits.csv: File too large\n"},
         {{{"measured.csv", measured}}, fit, asNobody(), 1, "reduzfit: cannot create fitted: Permission denied\n"},
+        // a link is told before the fit, whether it leads to an earlier fit or nowhere
+        {{{"measured.csv", measured}, {"earlier/", ""}, {"earlier/fits.csv", "older\n"}}, fit, {}, 2,
+         "reduzfit: fitted: is a symbolic link, and is not replaced (name the directory itself)\n", "earlier"},
+        {{{"measured.csv", measured}}, fit, {}, 2,
+         "reduzfit: fitted: is a symbolic link, and is not replaced (name the directory itself)\n", "nowhere"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.err);
@@ -188,6 +194,9 @@ TEST(FitRun, TheDirectoryIsReplacedWholeOrNotAtAll) {
         const FitRun run = runFit(c.arguments, c.inputs, c.options, [&](const ScratchDir& dir) {
             if (denied) {
                 ASSERT_EQ(::chmod(dir.path.c_str(), 0555), 0);
+            }
+            if (*c.link != '\0') {
+                ASSERT_EQ(::symlink(c.link, dir.file("fitted").c_str()), 0);
             }
         });
         EXPECT_EQ(run.result.status, c.status);
@@ -198,6 +207,60 @@ TEST(FitRun, TheDirectoryIsReplacedWholeOrNotAtAll) {
             if (name.back() != '/') unchanged[name] = bytes;
         }
         EXPECT_EQ(run.files, unchanged);
+    }
+}
+
+// An earlier fit that cannot be removed once replaced is told, and the new fit stands.
+TEST(FitRun, AnOlderFitLeftBehindIsTold) {
+    const std::vector<std::string> fit = {"fit", "measured.csv", "--shapes", "5", "-o", "fitted"};
+    const FitRun run = runFit(fit, {{"measured.csv", measured}, {"fitted/", ""}, {"fitted/fits.csv", "older\n"}},
+                              asNobody(), [](const ScratchDir& dir) {
+                                  ASSERT_EQ(::chmod(dir.path.c_str(), 0777), 0);
+                                  ASSERT_EQ(::chmod(dir.file("fitted").c_str(), 0555), 0);
+                              });
+    EXPECT_EQ(run.result.status, 0);
+    EXPECT_NE(run.files.at("fitted/fits.csv"), "older\n");
+    std::string left;
+    for (const auto& [name, bytes] : run.files) {
+        if (name[0] == '.') left = name.substr(0, name.find('/'));
+    }
+    ASSERT_FALSE(left.empty());
+    EXPECT_EQ(run.result.err, "reduzfit: the older fitted is left at " + left +
+                                  ": it cannot be removed (Permission denied)\n");
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool sanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool sanitized = true;
+#else
+constexpr bool sanitized = false;
+#endif
+#else
+constexpr bool sanitized = false;
+#endif
+
+// Interrupted while the fit is written (its first fsync held up by strace), the run ends by the
+// signal with the earlier fit as it was and no temporary directory behind. (A shell starts a
+// job in the background with SIGINT ignored: env gives it back its default.)
+TEST(FitRun, AnInterruptedWriteLeavesTheEarlierFit) {
+    if (sanitized || !installed("strace") || runShell("strace -o /dev/null true").status != 0) {
+        GTEST_SKIP() << "strace cannot trace here (or the sanitizers' runtime is in the way)";
+    }
+    for (const char* signal : {"INT", "TERM"}) {
+        SCOPED_TRACE(signal);
+        ScratchDir dir;
+        writeFile(dir.file("measured.csv"), measured);
+        ::mkdir(dir.file("fitted").c_str(), 0777);
+        writeFile(dir.file("fitted/fits.csv"), "older\n");
+        const ShellResult run = runShell(
+            "cd '" + dir.path + "' && { env --default-signal=INT strace -o /dev/null -e inject=fsync:delay_enter=1000000:when=1 " REDUZFIT_BINARY
+            " fit measured.csv --shapes 5 -o fitted >/dev/null 2>&1 & } && tracer=$! && "
+            "for i in $(seq 100); do ls -a | grep -q '^\\.fitted\\.' && break; sleep 0.05; done && "
+            "kill -" + signal + " $(pgrep -P $tracer) && { wait $tracer; } 2>/dev/null; echo $?");
+        EXPECT_EQ(run.output, std::string(signal) == "INT" ? "130\n" : "143\n");
+        EXPECT_EQ(filesIn(dir.path), (std::map<std::string, std::string>{{"measured.csv", measured}, {"fitted/fits.csv", "older\n"}}));
     }
 }
 

@@ -101,6 +101,12 @@ TEST(MeasureRun, UnwritableOutputLeavesNothing) {
     EXPECT_EQ(directory.result.err, "reduzfit: cannot replace out: Is a directory\n");
     EXPECT_EQ(directory.files, (std::map<std::string, std::string>{{"logs.csv", twoIntervals}}));
 
+    // both files or neither: a directory where the second goes is found before the first is replaced
+    const FitRun classesDirectory = runFit(measureTwo, {{"logs.csv", twoIntervals}, {"measured.csv", "older\n"}, {"classes.csv/", ""}});
+    EXPECT_EQ(classesDirectory.result.status, 1);
+    EXPECT_EQ(classesDirectory.result.err, "reduzfit: cannot replace classes.csv: Is a directory\n");
+    EXPECT_EQ(classesDirectory.files, (std::map<std::string, std::string>{{"logs.csv", twoIntervals}, {"measured.csv", "older\n"}}));
+
     const FitRun denied = runFit(measureTwo, older, asNobody(),
                                  [](const ScratchDir& dir) { ASSERT_EQ(::chmod(dir.path.c_str(), 0555), 0); });
     EXPECT_EQ(denied.result.status, 1);
