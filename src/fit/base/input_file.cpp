@@ -13,6 +13,17 @@ namespace reduz::fit {
 std::string readInputFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) failInput(path, 0, 0, std::strerror(errno));
+    struct stat status {};
+    const bool known = ::fstat(fd, &status) == 0;
+    const char* refused = !known                                                ? nullptr
+                          : S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) ? "is a device, not a file of data"
+                          : S_ISREG(status.st_mode) && status.st_size > largestInput
+                              ? "is larger than 2 GiB, the most reduzfit reads"
+                              : nullptr;
+    if (refused != nullptr) {
+        ::close(fd);
+        failInput(path, 0, 0, refused);
+    }
     std::string text;
     char chunk[65536];
     while (true) {
@@ -25,6 +36,10 @@ std::string readInputFile(const std::string& path) {
         }
         if (got == 0) break;
         text.append(chunk, static_cast<std::size_t>(got));
+        if (static_cast<long long>(text.size()) > largestInput) {
+            ::close(fd);
+            failInput(path, 0, 0, "is larger than 2 GiB, the most reduzfit reads");
+        }
     }
     ::close(fd);
     return text;

@@ -9,6 +9,7 @@
 #include "fit/base/failures.hpp"
 #include "fit/base/input_file.hpp"
 #include "fit/base/whole_files.hpp"
+#include "fit/commands/progress.hpp"
 #include "fit/fitting/fit_tables.hpp"
 #include "fit/fitting/model_files.hpp"
 #include "fit/fitting/panel_plot.hpp"
@@ -129,9 +130,17 @@ std::vector<FileText> fitFiles(const MeasuredCurves& curves, const FitSet& set, 
 }
 
 // Fits, writes DIR whole with `extra` files beside the fit's, and sums it up for the console.
-CommandResult fitAndWrite(const MeasuredCurves& curves, const FitRequest& request, std::string summary,
+CommandResult fitAndWrite(const MeasuredCurves& curves, const FitRequest& request, const std::string& input, std::string summary,
                 std::vector<FileText> extra) {
-    const FitSet set = fitPairs(curves, request.options);
+    checkFitSize(curves, request.options, input);
+    ProgressBar bar;
+    bar.label = "fitting " + std::to_string(curves.classes.size() * curves.classes.size()) + " pairs";
+    std::optional<bool> barWanted;  // decided at the first pair done, when the work is known
+    const FitSet set = fitPairs(curves, request.options, [&](long long done, long long total) {
+        if (!barWanted) barWanted = wantsFitProgress(bar.fd, total);
+        if (*barWanted) showProgress(bar, done, total);
+    });
+    clearProgress(bar);
     const std::vector<RowCheck> rows = checkRows(curves, set);
     Drawing drawing;
     std::vector<FileText> files = fitFiles(curves, set, rows, drawing);
@@ -185,7 +194,7 @@ CommandResult runFit(const FitRequest& request) {
         checkReplaceable(withoutTrailingSlash(request.output), inputs);
         MeasuredCurves curves = readMeasuredCsv(readInputFile(request.input), request.input, request.maxLag);
         if (proportions) readProportions(curves, readInputFile(classesPath), classesPath);
-        return fitAndWrite(curves, request, "input          " + request.input + "\n", {});
+        return fitAndWrite(curves, request, request.input, "input          " + request.input + "\n", {});
     });
 }
 
@@ -199,7 +208,7 @@ CommandResult runMeasureAndFit(const MeasureRequest& measure, const FitRequest& 
             })) {
             failInput(measure.input, 0, 0, "nothing measured at lags 1 to " + std::to_string(m.maxLag));
         }
-        return fitAndWrite(curves, request, measureSummary(measure, m),
+        return fitAndWrite(curves, request, measure.input, measureSummary(measure, m),
                            {{"measured.csv", measuredCsv(m)}, {"classes.csv", classesCsv(m)}});
     });
 }

@@ -15,8 +15,9 @@ namespace reduz::fit {
 
 namespace {
 
-// A table of L_ij above this many values (1 GiB) is refused rather than left to exhaust memory.
-constexpr std::size_t largestPairTable = std::size_t{1} << 27;
+// A table of L_ij above this many values is refused rather than left to exhaust memory: with
+// measured.csv's row for each value, about 1 GiB in all.
+constexpr std::size_t largestPairTable = std::size_t{1} << 24;
 
 }  // namespace
 
@@ -31,10 +32,13 @@ Measurement measureInput(const MeasureRequest& request, const ProgressFn& progre
     const std::string text = readInputFile(request.input);
     const Logs logs = namesMap(request.input) ? readAsciiGrid(text, request.input, alongColumns(request.direction))
                                               : readIntervalLogs(text, request.input, request.columns);
-    if (pairTableSize(logs.classes.size(), request.maxLag) > largestPairTable) {
+    const std::size_t values = pairTableSize(logs.classes.size(), request.maxLag);
+    if (values > largestPairTable) {
+        const std::size_t classes = logs.classes.size();
         failInput(request.input, 0, 0,
-                  std::to_string(logs.classes.size()) + " classes are too many to measure at " +
-                      std::to_string(request.maxLag + 1) + " lags");
+                  std::to_string(classes) + " classes make " + std::to_string(classes * classes) + " pairs: at " +
+                      std::to_string(request.maxLag + 1) + " lags, " + std::to_string(values) + " values, more than the " +
+                      std::to_string(largestPairTable) + " a measurement holds (fewer --lags take more classes)");
     }
     checkLagPrecision(logs, request.step, request.input);
     const LagGrid grid{request.step, request.maxLag, isBackward(request.direction)};

@@ -9,7 +9,9 @@ namespace reduz::fit {
 namespace {
 
 constexpr int barWidth = 20;
-constexpr int lineWidth = 11 + barWidth + 6;  // "measuring [", the bar, "] 100%"
+
+// The label, " [", the bar, "] 100%".
+std::size_t lineWidth(const ProgressBar& bar) { return bar.label.size() + 2 + barWidth + 6; }
 
 // A terminal that has gone away is no reason to stop measuring: failures are ignored.
 void put(int fd, const std::string& text) {
@@ -20,6 +22,8 @@ void put(int fd, const std::string& text) {
 
 bool wantsProgress(int fd, long long work) { return work >= progressWork && ::isatty(fd) == 1; }
 
+bool wantsFitProgress(int fd, long long pairs) { return pairs >= fitProgressPairs && ::isatty(fd) == 1; }
+
 void showProgress(ProgressBar& bar, long long done, long long total) {
     const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
     if (percent == bar.percent) return;
@@ -27,13 +31,21 @@ void showProgress(ProgressBar& bar, long long done, long long total) {
     const int filled = percent * barWidth / 100;
     char tail[8];
     std::snprintf(tail, sizeof tail, "] %3d%%", percent);
-    put(bar.fd, "\rmeasuring [" + std::string(static_cast<std::size_t>(filled), '#') +
-                    std::string(static_cast<std::size_t>(barWidth - filled), ' ') + tail);
+    std::string line = "\r";
+    line += bar.label;
+    line += " [";
+    line.append(static_cast<std::size_t>(filled), '#');
+    line.append(static_cast<std::size_t>(barWidth - filled), ' ');
+    line += tail;
+    put(bar.fd, line);
 }
 
 void clearProgress(ProgressBar& bar) {
     if (bar.percent < 0) return;
-    put(bar.fd, "\r" + std::string(lineWidth, ' ') + "\r");
+    std::string blank(lineWidth(bar) + 2, ' ');
+    blank.front() = '\r';
+    blank.back() = '\r';
+    put(bar.fd, blank);
     bar.percent = -1;
 }
 

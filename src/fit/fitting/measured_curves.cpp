@@ -38,8 +38,14 @@ void readRow(const CsvTable& table, const CsvRecord& record, ClassNames& classes
     }
     row.lag = *lag;
     row.distance = numberAt(table, record, distanceColumn);
-    row.from = classAt(table, record, fromColumn, classes);
-    row.to = classAt(table, record, toColumn, classes);
+    for (const Column column : {fromColumn, toColumn}) {
+        (column == fromColumn ? row.from : row.to) = classAt(table, record, column, classes);
+        if (classes.names.size() > mostFitClasses) {
+            failAt(table, record.line, column,
+                   "class \"" + classes.names.back() + "\" is one more than the " + std::to_string(mostFitClasses) +
+                       " classes (" + std::to_string(mostFitClasses * mostFitClasses) + " pairs) a fit takes");
+        }
+    }
     row.probability = numberAt(table, record, probabilityColumn);
     if (row.probability < 0 || row.probability > 1) {
         failAt(table, record.line, probabilityColumn,

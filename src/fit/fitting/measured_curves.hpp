@@ -12,12 +12,16 @@
 // Without a support column every support is 1. A lag that no row gives keeps no point; its
 // distance is the lag times the step of the rows (distance / lag).
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace reduz::fit {
+
+// The most classes a fit takes: 65,536 pairs, each fitted with every candidate shape.
+inline constexpr std::size_t mostFitClasses = 256;
 
 struct MeasuredPoint {
     int lag = 0;
@@ -36,7 +40,8 @@ struct MeasuredCurves {
 const std::vector<MeasuredPoint>& curveOf(const MeasuredCurves& curves, int from, int to);
 
 // Rows above maxLag are passed over; without it, N is the largest lag given, which must be at
-// most 1000. Throws InputError naming `file`, the line and the column: a missing column, a value
+// most 1000. Throws InputError naming `file`, the line and the column: a class past the
+// mostFitClasses-th (before the pairs take memory), a missing column, a value
 // that is not a number, a probability outside [0, 1], a support below 0, a pair given twice at
 // one lag, no lag above 0.
 MeasuredCurves readMeasuredCsv(std::string_view text, std::string_view file, std::optional<int> maxLag);

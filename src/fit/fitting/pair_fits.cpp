@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <mutex>
 #include <thread>
 
+#include "fit/base/failures.hpp"
 #include "fit/fitting/fit_plans.hpp"
 
 namespace reduz::fit {
@@ -72,19 +74,42 @@ FitPoints pointsOf(const MeasuredCurves& curves, int from, int to) {
     return points;
 }
 
-FitSet fitPairs(const MeasuredCurves& curves, const FitOptions& options) {
+void checkFitSize(const MeasuredCurves& curves, const FitOptions& options, std::string_view file) {
+    const std::size_t n = curves.classes.size();
+    const std::string pairs = std::to_string(n) + " classes make " + std::to_string(n * n) + " pairs";
+    if (n > mostFitClasses) {
+        failInput(file, 0, 0, pairs + ", more than the " + std::to_string(mostFitClasses * mostFitClasses) + " a fit takes");
+    }
+    const std::size_t lags = static_cast<std::size_t>(curves.maxLag) + 1;
+    const std::size_t values = (n * candidatesOf(1, options.models).size() + n * (n - 1) * candidatesOf(2, options.models).size()) * lags;
+    if (values > mostFitValues) {
+        failInput(file, 0, 0,
+                  pairs + ": with their candidate shapes at lags 0 to " + std::to_string(curves.maxLag) + ", " +
+                      std::to_string(values) + " fitted values, more than the " + std::to_string(mostFitValues) +
+                      " a fit holds (--max-lag or --shapes fits fewer)");
+    }
+}
+
+FitSet fitPairs(const MeasuredCurves& curves, const FitOptions& options, const PairProgressFn& progress) {
     const int n = static_cast<int>(curves.classes.size());
     FitSet set;
     set.pairs.resize(static_cast<std::size_t>(n * n));
     // The pairs are taken in turn by the workers; each writes only its own pairs' slots.
     std::atomic<int> next{0};
+    std::mutex told;  // progress is told one pair at a time
+    long long done = 0;
     std::vector<std::exception_ptr> failures;
     const unsigned cores = options.threads > 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
     const unsigned workers = std::min<unsigned>(cores, static_cast<unsigned>(n * n));
     failures.resize(workers);
     const auto work = [&](unsigned worker) {
         try {
-            for (int p = next++; p < n * n; p = next++) set.pairs[static_cast<std::size_t>(p)] = fitPair(curves, options, p / n, p % n);
+            for (int p = next++; p < n * n; p = next++) {
+                set.pairs[static_cast<std::size_t>(p)] = fitPair(curves, options, p / n, p % n);
+                if (!progress) continue;
+                const std::lock_guard<std::mutex> lock(told);
+                progress(++done, static_cast<long long>(n) * n);
+            }
         } catch (...) {
             failures[worker] = std::current_exception();
             next = n * n;

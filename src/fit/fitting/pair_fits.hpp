@@ -9,7 +9,10 @@
 // Pairs are fitted on as many threads as the machine has cores; each pair's result is the same
 // whatever the number of threads.
 
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fit/fitting/measured_curves.hpp"
@@ -42,7 +45,17 @@ std::vector<const Shape*> candidatesOf(int kind, const std::vector<int>& models)
 // The pair's measured curve at lags 1..N, each lag weighed by its support.
 FitPoints pointsOf(const MeasuredCurves& curves, int from, int to);
 
-FitSet fitPairs(const MeasuredCurves& curves, const FitOptions& options);
+// The most values a fit holds: a fitted curve of N + 1 values for every candidate of every pair.
+inline constexpr std::size_t mostFitValues = std::size_t{1} << 27;
+
+// Throws InputError naming `file` when the curves have more than mostFitClasses classes, or more
+// pairs, candidates and lags than mostFitValues values: said before the work, not after it.
+void checkFitSize(const MeasuredCurves& curves, const FitOptions& options, std::string_view file);
+
+// Called as pairs are done, from whichever thread did the pair, one call at a time.
+using PairProgressFn = std::function<void(long long done, long long total)>;
+
+FitSet fitPairs(const MeasuredCurves& curves, const FitOptions& options, const PairProgressFn& progress = {});
 
 bool allFitted(const FitSet& set);
 

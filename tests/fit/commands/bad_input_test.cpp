@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <unistd.h>
 
 #include "fit/fit_run.hpp"
 
@@ -84,6 +85,47 @@ TEST(BadInput, CarelessInputMeasuredRight) {
         EXPECT_EQ(run.result.err, "");
         EXPECT_EQ(run.result.status, 0);
         EXPECT_EQ(run.files.count("classes.csv") ? run.files.at("classes.csv") : "", c.classes);
+    }
+}
+
+// Work beyond what a run can hold is refused before it starts, with the classes and pairs it
+// would take: a device read for ever, a file past 2 GiB, a table past its capacity.
+TEST(BadInput, TooMuchWorkIsRefusedBeforeItStarts) {
+    std::string manyClasses = "hole,from,to,class\n";  // 500 classes
+    for (int c = 0; c < 500; ++c) manyClasses += "A," + std::to_string(c) + "," + std::to_string(c + 1) + ",c" + std::to_string(c) + "\n";
+    std::string tooManyToFit = "lag,distance,from,to,probability\n1,1,c0,c0,1\n";  // class 257 on line 258
+    for (int c = 1; c < 300; ++c) tooManyToFit += "1,1,c" + std::to_string(c) + ",c" + std::to_string(c) + ",1\n";
+    std::string tooLongToFit = "lag,distance,from,to,probability\n1000,1000,c0,c0,1\n";
+    for (int c = 1; c < 120; ++c) tooLongToFit += "1,1,c" + std::to_string(c) + ",c0,1\n";
+    // A file of 3 GiB that holds no data, out of the run's directory, which is read back whole.
+    ScratchDir elsewhere;
+    const std::string huge = elsewhere.file("huge.csv");
+    writeFile(huge, "");
+    ASSERT_EQ(::truncate(huge.c_str(), 3LL << 30), 0);
+    struct Large {
+        std::vector<std::string> arguments;
+        std::map<std::string, std::string> inputs;
+        std::string error;
+    };
+    const Large cases[] = {
+        {{"measure", "/dev/zero", "--step", "1"}, {}, "/dev/zero: is a device, not a file of data"},
+        {{"measure", huge, "--step", "1"}, {}, huge + ": is larger than 2 GiB, the most reduzfit reads"},
+        {{"measure", "logs.csv", "--step", "1"}, {{"logs.csv", manyClasses}},
+         "logs.csv: 500 classes make 250000 pairs: at 101 lags, 25250000 values, more than the 16777216 a measurement "
+         "holds (fewer --lags take more classes)"},
+        {{"fit", "m.csv", "-o", "fitted"}, {{"m.csv", tooManyToFit}},
+         "m.csv:258:3: class \"c256\" is one more than the 256 classes (65536 pairs) a fit takes"},
+        {{"fit", "m.csv", "-o", "fitted"}, {{"m.csv", tooLongToFit}},
+         "m.csv: 120 classes make 14400 pairs: with their candidate shapes at lags 0 to 1000, 158198040 fitted values, "
+         "more than the 134217728 a fit holds (--max-lag or --shapes fits fewer)"},
+    };
+    for (const Large& c : cases) {
+        SCOPED_TRACE(c.error);
+        const FitRun run = runFit(c.arguments, c.inputs);
+        EXPECT_EQ(run.result.out, "");
+        EXPECT_EQ(run.result.err, "reduzfit: " + c.error + "\n");
+        EXPECT_EQ(run.result.status, 2);
+        EXPECT_EQ(run.files, c.inputs);
     }
 }
 

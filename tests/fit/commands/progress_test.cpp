@@ -113,5 +113,34 @@ TEST(Progress, OnATerminalForALargeInputOnly) {
     }
 }
 
+// A fit of many pairs draws its bar too, saying how many pairs there are; a few pairs draw none.
+TEST(Progress, FittingManyPairs) {
+    for (const int classes : {8, 7}) {
+        SCOPED_TRACE(classes);
+        std::string logs = "hole,from,to,class\n";
+        for (int bed = 0; bed < 40; ++bed) {
+            logs += "A," + std::to_string(bed) + "," + std::to_string(bed + 1) + ",c" + std::to_string(bed * 3 % classes) + "\n";
+        }
+        ScratchDir dir;
+        writeFile(dir.file("logs.csv"), logs);
+        const TerminalRun run =
+            runOnTerminal(dir.path, {"logs.csv", "--step", "1", "--lags", "3", "--shapes", "5", "-o", "fitted"});
+        EXPECT_EQ(run.status, 0);
+        const std::string pairs = std::to_string(classes * classes) + " pairs";
+        const std::size_t first = run.screen.find("\rfitting " + pairs + " [");
+        if (classes * classes < 64) {
+            EXPECT_EQ(first, std::string::npos);
+            EXPECT_EQ(run.screen.rfind("input          logs.csv\n", 0), 0u);
+            continue;
+        }
+        ASSERT_EQ(first, 0u) << run.screen.substr(0, 80);
+        const std::string last = "\rfitting " + pairs + " [####################] 100%";
+        std::string cleared(std::string("fitting  [] 100%").size() + pairs.size() + 20 + 2, ' ');  // the bar's line
+        cleared.front() = '\r';
+        cleared.back() = '\r';
+        EXPECT_NE(run.screen.find(last + cleared + "input          logs.csv\n"), std::string::npos) << run.screen.substr(0, 300);
+    }
+}
+
 }  // namespace
 }  // namespace reduz::testing
