@@ -11,16 +11,25 @@ namespace reduz::fit {
 
 namespace {
 
-// A gnuplot string that shows the text as it is.
+// A gnuplot string that shows the text as it is and is never run. gnuplot runs a backquoted
+// command even inside double quotes, and finds @ macros by counting quote marks, so those two
+// characters are written as octal escapes: no byte of the text can start either. (Single quotes
+// would not serve: gnuplot 5.4 misreads '' at a string's start or twice in a row, and counts the
+// quote marks of either kind inside the other.) A line break is \n; a carriage return or a NUL,
+// which gnuplot cannot show, is a blank.
 std::string quoted(const std::string& text) {
     std::string out = "\"";
     for (char c : text) {
-        if (c == '\n') {
-            out += "\\n";
-            continue;
+        switch (c) {
+            case '\n': out += "\\n"; break;
+            case '`': out += "\\140"; break;
+            case '@': out += "\\100"; break;
+            case '"':
+            case '\\': out += '\\'; out += c; break;
+            case '\r':
+            case '\0': out += ' '; break;
+            default: out += c;
         }
-        if (c == '"' || c == '\\') out += '\\';
-        out += c == '\r' ? ' ' : c;
     }
     return out + "\"";
 }
