@@ -113,11 +113,15 @@ std::string panelScript(const MeasuredCurves& curves, const FitSet& set, const s
     return text + "unset multiplot\n";
 }
 
-Drawing drawPanel(const std::string& script) {
+Drawing drawPanel(const std::string& script, std::chrono::seconds limit) {
     Drawing drawing;
-    const ChildRun run = runChild({"gnuplot"}, "output = ''\n" + script);
+    const ChildRun run = runChild({"gnuplot"}, "output = ''\n" + script, limit);
     if (!run.started) {
         drawing.why = "gnuplot is not installed";
+        return drawing;
+    }
+    if (run.timedOut) {
+        drawing.why = "gnuplot took more than " + std::to_string(limit.count()) + " s";
         return drawing;
     }
     const bool png = run.out.rfind("\x89PNG", 0) == 0;

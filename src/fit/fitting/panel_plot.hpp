@@ -7,8 +7,10 @@
 //   gnuplot panel.gp                            -> panel.png
 //   gnuplot -e "output='big.png'" panel.gp      -> big.png
 //
-// drawPanel runs gnuplot (found on the PATH) on the script and returns the PNG's bytes.
+// drawPanel runs gnuplot (found on the PATH) on the script and returns the PNG's bytes. It
+// gives gnuplot 60 s before it kills it.
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -20,12 +22,16 @@ namespace reduz::fit {
 
 std::string panelScript(const MeasuredCurves& curves, const FitSet& set, const std::vector<RowCheck>& rows);
 
+constexpr std::chrono::seconds panelTimeLimit{60};
+
 struct Drawing {
     bool drawn = false;
     std::string png;
-    std::string why;  // why it was not drawn: "gnuplot is not installed", "gnuplot failed: ..."
+    // Why it was not drawn: "gnuplot is not installed", "gnuplot failed: ...", "gnuplot took
+    // more than 60 s".
+    std::string why;
 };
 
-Drawing drawPanel(const std::string& script);
+Drawing drawPanel(const std::string& script, std::chrono::seconds limit = panelTimeLimit);
 
 }  // namespace reduz::fit
