@@ -91,8 +91,12 @@ std::string panelScript(const MeasuredCurves& curves, const FitSet& set, const s
         "set key off\n"
         "set grid\n"
         "largest = " + shortest(largestSupport(curves)) + "\n";
+    // A pair with no point and no curve has no data block: gnuplot warns of each empty one, and
+    // its cell is drawn empty.
     for (const PairFit& pair : set.pairs) {
-        text += dataBlock(curves, pair, "$pair_" + std::to_string(pair.from) + "_" + std::to_string(pair.to));
+        if (!curveOf(curves, pair.from, pair.to).empty() || pair.chosen >= 0) {
+            text += dataBlock(curves, pair, "$pair_" + std::to_string(pair.from) + "_" + std::to_string(pair.to));
+        }
     }
     text += "set multiplot layout " + std::to_string(n) + "," + std::to_string(n) +
             " rowsfirst title 'Transiograms measured (points) and fitted (lines), by distance'\n";
@@ -106,9 +110,14 @@ std::string panelScript(const MeasuredCurves& curves, const FitSet& set, const s
         text += "set title " + quoted(from + " to " + to + ": " + shape) + "\n";
         text += pair.to == 0 ? "set ylabel " + quoted(rowLabel(from, rows[static_cast<std::size_t>(pair.from)])) + "\n"
                              : "unset ylabel\n";
-        text += "plot " + data + " using 1:2:(0.3 + 1.2 * sqrt($3 / largest)) with points pt 7 ps variable lc rgb '#4477aa'";
-        if (pair.chosen >= 0) text += ", \\\n     " + data + " using 1:4 with lines lw 2 lc rgb '#cc3311'";
-        text += "\n";
+        std::string layers;
+        if (!curveOf(curves, pair.from, pair.to).empty()) {
+            layers = data + " using 1:2:(0.3 + 1.2 * sqrt($3 / largest)) with points pt 7 ps variable lc rgb '#4477aa'";
+        }
+        if (pair.chosen >= 0) {
+            layers += (layers.empty() ? "" : ", \\\n     ") + data + " using 1:4 with lines lw 2 lc rgb '#cc3311'";
+        }
+        text += "plot " + (layers.empty() ? std::string("NaN") : layers) + "\n";
     }
     return text + "unset multiplot\n";
 }

@@ -73,5 +73,25 @@ TEST(PanelRun, ClassNamesAreNeverRunByGnuplot) {
     }
 }
 
+// Classes that only measured curves' to-column names (as when the curves are cut down to one
+// from-class) have pairs with no point and no fitted curve: gnuplot is given nothing that it
+// warns of, and draws them as empty cells.
+TEST(PanelRun, PairsWithNothingToDrawGiveGnuplotNothingToWarnOf) {
+    if (!installed("gnuplot")) GTEST_SKIP() << "gnuplot is not installed";
+    const std::string measured =
+        "lag,distance,from,to,probability\n0,0,a,a,1\n1,1,a,a,0.6\n2,2,a,a,0.5\n0,0,a,b,0\n1,1,a,b,0.4\n2,2,a,b,0.5\n";
+    const FitRun run = runFit({"fit", "measured.csv", "-o", "fitted"}, {{"measured.csv", measured}});
+    EXPECT_EQ(run.result.status, 3);
+    EXPECT_TRUE(run.result.out.ends_with(
+        "written        fitted/: 2 folders, fits.csv, curves.csv, check.csv, panel.gp, panel.png\n"))
+        << run.result.out;
+    ScratchDir dir;
+    writeFile(dir.file("panel.gp"), run.files.at("fitted/panel.gp"));
+    const ShellResult again = runShell("cd '" + dir.path + "' && gnuplot -e \"output='again.png'\" panel.gp 2>&1");
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(again.output, "");
+    EXPECT_EQ(readFile(dir.file("again.png")).substr(0, 4), "\x89PNG");
+}
+
 }  // namespace
 }  // namespace reduz::testing
