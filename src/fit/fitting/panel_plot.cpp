@@ -78,7 +78,12 @@ std::string panelScript(const MeasuredCurves& curves, const FitSet& set, const s
         "# Measured transiograms (points, larger where the support is larger) and the fitted curves:\n"
         "# row FROM, column TO. Beside each row, how far the sum of its fitted curves strays from 1.\n"
         "#   gnuplot panel.gp                        writes panel.png\n"
-        "#   gnuplot -e \"output='other.png'\" panel.gp\n"
+        "#   gnuplot -e \"output='other.png'\" panel.gp\n";
+    if (curves.classes.size() > panelClassesAtMost) {
+        text += "# reduzfit draws at most " + std::to_string(panelClassesAtMost) + " classes; this picture of " +
+                std::to_string(n) + " takes long and much memory.\n";
+    }
+    text +=
         "if (!exists(\"output\")) output = 'panel.png'\n"
         "set terminal pngcairo noenhanced font ',8' size " +
         std::to_string(cell * n + 60) + "," + std::to_string(cell * n + 40) +
@@ -122,8 +127,13 @@ std::string panelScript(const MeasuredCurves& curves, const FitSet& set, const s
     return text + "unset multiplot\n";
 }
 
-Drawing drawPanel(const std::string& script, std::chrono::seconds limit) {
+Drawing drawPanel(const std::string& script, std::size_t classes, std::chrono::seconds limit) {
     Drawing drawing;
+    if (classes > panelClassesAtMost) {
+        drawing.why = std::to_string(classes) + " classes are too many to draw (at most " +
+                      std::to_string(panelClassesAtMost) + ")";
+        return drawing;
+    }
     const ChildRun run = runChild({"gnuplot"}, "output = ''\n" + script, limit);
     if (!run.started) {
         drawing.why = "gnuplot is not installed";

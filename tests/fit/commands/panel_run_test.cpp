@@ -93,5 +93,33 @@ TEST(PanelRun, PairsWithNothingToDrawGiveGnuplotNothingToWarnOf) {
     EXPECT_EQ(readFile(dir.file("again.png")).substr(0, 4), "\x89PNG");
 }
 
+// The README's way to look at one class's curves, on a measurement of many classes: the fit
+// ends, and above 40 classes the picture is declined while panel.gp is written.
+TEST(PanelRun, APanelOfManyClassesIsDrawnOrDeclinedNeverAHang) {
+    const bool gnuplot = installed("gnuplot");
+    for (const int n : {40, 41}) {
+        SCOPED_TRACE(n);
+        std::string measured = "lag,distance,from,to,probability\n";
+        for (int to = 0; to < n; ++to) {
+            const std::string pair = ",c0,c" + std::to_string(to) + ",";
+            measured += "0,0" + pair + (to == 0 ? "1" : "0") + "\n1,1" + pair + (to == 0 ? "0.5" : "0.0125") + "\n";
+        }
+        ScratchDir dir;
+        writeFile(dir.file("measured.csv"), measured);
+        // timeout ends a fit that waits for ever, so that it does not hold up the tests.
+        const RunResult run =
+            runCommand("/usr/bin/timeout", {"120", REDUZFIT_BINARY, "fit", "measured.csv", "-o", "fitted"}, dir.path);
+        EXPECT_EQ(run.status, 3);
+        EXPECT_EQ(run.err, "");
+        const std::string folders = "written        fitted/: " + std::to_string(n) + " folders, fits.csv, curves.csv, check.csv, panel.gp";
+        const std::string tail = n > 40  ? "panel.png      not drawn: 41 classes are too many to draw (at most 40)\n" + folders + "\n"
+                                 : gnuplot ? folders + ", panel.png\n"
+                                           : "panel.png      not drawn: gnuplot is not installed\n" + folders + "\n";
+        EXPECT_TRUE(run.out.ends_with("fitted         " + std::to_string(n) + " of " + std::to_string(n * n) + " pairs\n" + tail))
+            << run.out.substr(run.out.size() - std::min<std::size_t>(run.out.size(), 400));
+        EXPECT_TRUE(fileExists(dir.file("fitted/panel.gp")));
+    }
+}
+
 }  // namespace
 }  // namespace reduz::testing

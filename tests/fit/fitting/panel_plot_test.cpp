@@ -11,7 +11,7 @@ namespace {
 
 TEST(PanelPlot, GnuplotIsKilledAtTheLimit) {
     if (!reduz::testing::installed("gnuplot")) GTEST_SKIP() << "gnuplot is not installed";
-    const Drawing drawing = drawPanel("pause 60\n", std::chrono::seconds(1));
+    const Drawing drawing = drawPanel("pause 60\n", 1, std::chrono::seconds(1));
     EXPECT_FALSE(drawing.drawn);
     EXPECT_EQ(drawing.png, "");
     EXPECT_EQ(drawing.why, "gnuplot took more than 1 s");
