@@ -4,7 +4,7 @@
 #
 # Variables, given with -e before the script:
 #   report   the report file; several files separated by blanks draw one curve each
-#            (file names must not contain blanks or quote marks)
+#            (file names must not contain blanks)
 #   output   the picture to write; a name ending in ".svg" gives SVG, any other name PNG
 #            (default "ReduzModel.png")
 #   heading  the chart's title when several reports are drawn (default "Transiogram models")
@@ -31,15 +31,22 @@ if (!exists("heading")) heading = "Transiogram models"
 if (!exists("width")) width = 800
 if (!exists("height")) height = 500
 
+# A file as one word for the shell, whatever its name holds: in single quotes, each ' in it
+# written '\'', and a relative name begun with ./ so that sed and awk take it for no option
+# ("-f...") and awk for no assignment ("x=1"). No name is ever a command.
+fileWord(f) = "'" . quotesEscaped(f[1:1] eq "/" ? f : "./" . f) . "'"
+quotesEscaped(f) = quotesFrom(f, strstrt(f, "'"))
+quotesFrom(f, at) = at == 0 ? f : f[1:at - 1] . "'\\''" . quotesEscaped(f[at + 1:])
+
 # The table without the header lines and without the CR of each line end.
-rows(f) = sprintf("< sed -e '1,/REDUZ-Model/d' -e 's/\\r$//' '%s'", f)
+rows(f) = sprintf("< sed -e '1,/REDUZ-Model/d' -e 's/\\r$//' %s", fileWord(f))
 
 # The title of a report's curve: the label (line 2, and line 3 when it continues a label that
 # the report wraps) with TABs and runs of blanks made one blank, then the parameter line's values
 # put after the names the label lists. A value keeps the digits the report gives, with a zero
 # before the point and without trailing zeros (".2500" is 0.25). A label without names, such as
 # WRONG INPUT, stands alone; a line whose values do not match the names is added as it is.
-title(f) = system(sprintf("awk '%s' '%s'", titleProgram, f))
+title(f) = system(sprintf("awk '%s' %s", titleProgram, fileWord(f)))
 titleProgram = '\
 function value(v) { \
   if (v ~ /\./) { sub(/0+$/, "", v); sub(/\.$/, "", v) } \
@@ -62,7 +69,7 @@ END { \
   print text }'
 
 # A report: a file that can be read and holds the column heading of the table.
-isReport(f) = system(sprintf("awk '/REDUZ-Model/ { found = 1 } END { exit !found }' '%s' 2>/dev/null && echo yes", f)) eq "yes"
+isReport(f) = system(sprintf("awk '/REDUZ-Model/ { found = 1 } END { exit !found }' %s 2>/dev/null && echo yes", fileWord(f))) eq "yes"
 
 count = words(report)
 do for [i = 1:count] {

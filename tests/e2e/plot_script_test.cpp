@@ -1,6 +1,7 @@
 // The gnuplot script plot/reduzmodel.gp run as its users run it, where gnuplot is installed:
-// a report it cannot draw ends it with status 1 before any picture is begun, and a report it
-// draws is titled with the model's label and the values of the report's parameter line.
+// a report it cannot draw ends it with status 1 before any picture is begun, a report it draws
+// is titled with the model's label and the values of the report's parameter line, and a
+// report's file name is never a command, an option or an assignment to the tools it runs.
 
 #include <gtest/gtest.h>
 
@@ -76,6 +77,25 @@ TEST(PlotScript, TitlesCarryTheParameterValues) {
         for (const std::string& title : c.titles) {
             EXPECT_NE(svg.find("<text>" + title + "</text>"), std::string::npos) << title;
         }
+    }
+}
+
+TEST(PlotScript, AFileNameIsOnlyAName) {
+    if (!installed("gnuplot")) GTEST_SKIP() << "gnuplot is not installed";
+    const std::string gnuplot = runShell("command -v gnuplot").output;
+    const std::string report = readFile(example("auto-8-power"));
+    for (const std::string name : {"x';touch${IFS}RAN;'.txt", "-n.txt", "label=x.txt"}) {
+        SCOPED_TRACE(name);
+        ScratchDir dir;
+        writeFile(dir.file(name), report);
+        const RunResult run = runCommand(gnuplot.substr(0, gnuplot.find('\n')),
+                                         {"-e", "report = \"" + name + "\"; output = 'chart.svg'", script}, dir.path);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        EXPECT_FALSE(fileExists(dir.file("RAN")));
+        const std::string svg = readFile(dir.file("chart.svg"));
+        EXPECT_NE(svg.find("<text>8-Power: sill 0.25, range 25, slope 0.1, power 0.5</text>"), std::string::npos);
+        EXPECT_NE(svg.find("<path"), std::string::npos) << "no curve";
     }
 }
 

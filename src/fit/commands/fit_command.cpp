@@ -124,7 +124,7 @@ std::vector<FileText> fitFiles(const MeasuredCurves& curves, const FitSet& set, 
     files.push_back({"curves.csv", curvesCsv(curves, set)});
     files.push_back({"check.csv", checkCsv(curves, set)});
     files.push_back({"panel.gp", script});
-    drawing = drawPanel(script);
+    drawing = drawPanel(script, curves.classes.size());
     if (drawing.drawn) files.push_back({"panel.png", drawing.png});
     return files;
 }

@@ -11,16 +11,25 @@ namespace reduz::fit {
 
 namespace {
 
-// A gnuplot string that shows the text as it is.
+// A gnuplot string that shows the text as it is and is never run. gnuplot runs a backquoted
+// command even inside double quotes, and finds @ macros by counting quote marks, so those two
+// characters are written as octal escapes: no byte of the text can start either. (Single quotes
+// would not serve: gnuplot 5.4 misreads '' at a string's start or twice in a row, and counts the
+// quote marks of either kind inside the other.) A line break is \n; a carriage return or a NUL,
+// which gnuplot cannot show, is a blank.
 std::string quoted(const std::string& text) {
     std::string out = "\"";
     for (char c : text) {
-        if (c == '\n') {
-            out += "\\n";
-            continue;
+        switch (c) {
+            case '\n': out += "\\n"; break;
+            case '`': out += "\\140"; break;
+            case '@': out += "\\100"; break;
+            case '"':
+            case '\\': out += '\\'; out += c; break;
+            case '\r':
+            case '\0': out += ' '; break;
+            default: out += c;
         }
-        if (c == '"' || c == '\\') out += '\\';
-        out += c == '\r' ? ' ' : c;
     }
     return out + "\"";
 }
@@ -69,7 +78,12 @@ std::string panelScript(const MeasuredCurves& curves, const FitSet& set, const s
         "# Measured transiograms (points, larger where the support is larger) and the fitted curves:\n"
         "# row FROM, column TO. Beside each row, how far the sum of its fitted curves strays from 1.\n"
         "#   gnuplot panel.gp                        writes panel.png\n"
-        "#   gnuplot -e \"output='other.png'\" panel.gp\n"
+        "#   gnuplot -e \"output='other.png'\" panel.gp\n";
+    if (curves.classes.size() > panelClassesAtMost) {
+        text += "# reduzfit draws at most " + std::to_string(panelClassesAtMost) + " classes; this picture of " +
+                std::to_string(n) + " takes long and much memory.\n";
+    }
+    text +=
         "if (!exists(\"output\")) output = 'panel.png'\n"
         "set terminal pngcairo noenhanced font ',8' size " +
         std::to_string(cell * n + 60) + "," + std::to_string(cell * n + 40) +
@@ -82,8 +96,12 @@ std::string panelScript(const MeasuredCurves& curves, const FitSet& set, const s
         "set key off\n"
         "set grid\n"
         "largest = " + shortest(largestSupport(curves)) + "\n";
+    // A pair with no point and no curve has no data block: gnuplot warns of each empty one, and
+    // its cell is drawn empty.
     for (const PairFit& pair : set.pairs) {
-        text += dataBlock(curves, pair, "$pair_" + std::to_string(pair.from) + "_" + std::to_string(pair.to));
+        if (!curveOf(curves, pair.from, pair.to).empty() || pair.chosen >= 0) {
+            text += dataBlock(curves, pair, "$pair_" + std::to_string(pair.from) + "_" + std::to_string(pair.to));
+        }
     }
     text += "set multiplot layout " + std::to_string(n) + "," + std::to_string(n) +
             " rowsfirst title 'Transiograms measured (points) and fitted (lines), by distance'\n";
@@ -97,18 +115,32 @@ std::string panelScript(const MeasuredCurves& curves, const FitSet& set, const s
         text += "set title " + quoted(from + " to " + to + ": " + shape) + "\n";
         text += pair.to == 0 ? "set ylabel " + quoted(rowLabel(from, rows[static_cast<std::size_t>(pair.from)])) + "\n"
                              : "unset ylabel\n";
-        text += "plot " + data + " using 1:2:(0.3 + 1.2 * sqrt($3 / largest)) with points pt 7 ps variable lc rgb '#4477aa'";
-        if (pair.chosen >= 0) text += ", \\\n     " + data + " using 1:4 with lines lw 2 lc rgb '#cc3311'";
-        text += "\n";
+        std::string layers;
+        if (!curveOf(curves, pair.from, pair.to).empty()) {
+            layers = data + " using 1:2:(0.3 + 1.2 * sqrt($3 / largest)) with points pt 7 ps variable lc rgb '#4477aa'";
+        }
+        if (pair.chosen >= 0) {
+            layers += (layers.empty() ? "" : ", \\\n     ") + data + " using 1:4 with lines lw 2 lc rgb '#cc3311'";
+        }
+        text += "plot " + (layers.empty() ? std::string("NaN") : layers) + "\n";
     }
     return text + "unset multiplot\n";
 }
 
-Drawing drawPanel(const std::string& script) {
+Drawing drawPanel(const std::string& script, std::size_t classes, std::chrono::seconds limit) {
     Drawing drawing;
-    const ChildRun run = runChild({"gnuplot"}, "output = ''\n" + script);
+    if (classes > panelClassesAtMost) {
+        drawing.why = std::to_string(classes) + " classes are too many to draw (at most " +
+                      std::to_string(panelClassesAtMost) + ")";
+        return drawing;
+    }
+    const ChildRun run = runChild({"gnuplot"}, "output = ''\n" + script, limit);
     if (!run.started) {
         drawing.why = "gnuplot is not installed";
+        return drawing;
+    }
+    if (run.timedOut) {
+        drawing.why = "gnuplot took more than " + std::to_string(limit.count()) + " s";
         return drawing;
     }
     const bool png = run.out.rfind("\x89PNG", 0) == 0;

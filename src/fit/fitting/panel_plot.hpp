@@ -7,8 +7,12 @@
 //   gnuplot panel.gp                            -> panel.png
 //   gnuplot -e "output='big.png'" panel.gp      -> big.png
 //
-// drawPanel runs gnuplot (found on the PATH) on the script and returns the PNG's bytes.
+// drawPanel runs gnuplot (found on the PATH) on the script and returns the PNG's bytes. It
+// draws at most 40 classes (a picture 4,860 pixels square, drawn in seconds; 270 classes would
+// take minutes and gigabytes), and gives gnuplot 60 s before it kills it.
 
+#include <chrono>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -20,12 +24,17 @@ namespace reduz::fit {
 
 std::string panelScript(const MeasuredCurves& curves, const FitSet& set, const std::vector<RowCheck>& rows);
 
+constexpr std::size_t panelClassesAtMost = 40;
+constexpr std::chrono::seconds panelTimeLimit{60};
+
 struct Drawing {
     bool drawn = false;
     std::string png;
-    std::string why;  // why it was not drawn: "gnuplot is not installed", "gnuplot failed: ..."
+    // Why it was not drawn: "gnuplot is not installed", "gnuplot failed: ...", "gnuplot took
+    // more than 60 s", "41 classes are too many to draw (at most 40)".
+    std::string why;
 };
 
-Drawing drawPanel(const std::string& script);
+Drawing drawPanel(const std::string& script, std::size_t classes, std::chrono::seconds limit = panelTimeLimit);
 
 }  // namespace reduz::fit
