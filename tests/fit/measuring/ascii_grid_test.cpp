@@ -19,6 +19,7 @@ TEST(AsciiGrid, RefusesAtTheLineAndColumn) {
     struct Case {
         std::string text;
         const char* error;
+        bool alongColumns = false;
     };
     const Case cases[] = {
         // the header
@@ -40,9 +41,16 @@ TEST(AsciiGrid, RefusesAtTheLineAndColumn) {
         {header + "1 x\n", "map.asc:7:2: \"x\" is not a class code"},
         {header + "1 2.5\n", "map.asc:7:2: class code \"2.5\" is not a whole number"},
         {header + "-9999 -9999\n-9999 -9999\n", "map.asc: every cell is NODATA"},
+        // the cells' ends along the way read, which a NODATA cell does not have
+        {"ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1e308\n1 2\n",
+         "map.asc:5:2: cellsize 1e+308 puts cell 2 of a row beyond the largest number"},
+        {"ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1e308\nNODATA_value 0\n1 0\n", ""},
+        {"ncols 1\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1e308\n1\n2\n", ""},
+        {"ncols 1\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1e308\n1\n2\n",
+         "map.asc:5:2: cellsize 1e+308 puts cell 2 of a column beyond the largest number", true},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(refusal([&] { readAsciiGrid(c.text, "map.asc", false); }), c.error) << c.text;
+        EXPECT_EQ(refusal([&] { readAsciiGrid(c.text, "map.asc", c.alongColumns); }), c.error) << c.text;
     }
 }
 
