@@ -1,10 +1,10 @@
 // Arbitrary bytes as an ESRI ASCII grid, read along its rows and along its columns. The way a
 // map is cut into holes comes after the whole text is read, so both readings must refuse it with
 // the same report (but for a cell that ends beyond the largest number, which only the way read
-// has), or both return logs that keep the readers' rules and these of a map: classes
-// are whole codes in ascending order, the same both ways; every run starts and ends on a cell
-// edge, a whole number of cellsizes from 0, within the hole's length; the cells the runs cover
-// are the intervals read, the same number both ways; no more holes than rows (or columns).
+// has), or both return logs that keep the readers' rules and these of a map: classes are whole
+// codes in ascending order, the same both ways; every run starts and ends on a cell edge, a
+// whole number of cellsizes from 0, within the hole's length; the cells the runs cover are the
+// intervals read, the same number both ways; no more holes than rows (or columns).
 
 #include <cmath>
 #include <cstddef>
