@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs both fuzz targets one after the other for a bounded time each, seeded from the checked-in
-# corpora and from the examples.
+# Runs the fuzz targets one after the other for a bounded time each, seeded from the checked-in
+# corpora and from the examples: reduzmodel's free-form reader and reduzfit's four readers for
+# READER_SECONDS each, then whole runs of reduzmodel for RUN_SECONDS.
 #
 #   fuzz/run-fuzzers.sh BUILD_DIR READER_SECONDS RUN_SECONDS [WORK_DIR]
 #
@@ -18,8 +19,10 @@ reader_seconds=$2
 run_seconds=$3
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 work=${4:-$(mktemp -d "${TMPDIR:-/tmp}/reduz-fuzz-work-XXXXXX")}
+fit_readers=(read_interval_logs read_ascii_grid read_measured_curves read_proportions)
 mkdir -p "$work/read_free_form" "$work/run_program" "$work/from_examples/read_free_form" \
   "$work/from_examples/run_program"
+for reader in "${fit_readers[@]}"; do mkdir -p "$work/$reader"; done
 work=$(cd "$work" && pwd)
 
 # The examples as seeds: each parameter file and keyboard answer for the reader; for a whole
@@ -56,6 +59,11 @@ fuzz() {
 
 fuzz read_free_form_fuzzer "$reader_seconds" \
   "$work/read_free_form" "$source_dir/fuzz/corpus/read_free_form" "$work/from_examples/read_free_form"
+# reduzfit's readers take a file whole, and a few kilobytes reach every rule they have; a longer
+# input would only measure how much memory a large file needs.
+for reader in "${fit_readers[@]}"; do
+  fuzz "${reader}_fuzzer" "$reader_seconds" -max_len=4096 "$work/$reader" "$source_dir/fuzz/corpus/$reader"
+done
 fuzz run_program_fuzzer "$run_seconds" \
   "$work/run_program" "$source_dir/fuzz/corpus/run_program" "$work/from_examples/run_program"
-echo "== both fuzzers ran without a finding"
+echo "== every fuzzer ran without a finding"

@@ -116,11 +116,15 @@ MeasuredCurves readMeasuredCsv(std::string_view text, std::string_view file, std
     const double stepLength = step->distance / static_cast<double>(step->lag);
     for (int lag = 0; lag <= curves.maxLag; ++lag) {
         const Row* row = byLag[static_cast<std::size_t>(lag)];
-        curves.distances.push_back(row != nullptr ? row->distance : lag * stepLength);
-        if (!std::isfinite(curves.distances.back())) {
-            failInput(file, 0, 0, "lag " + std::to_string(lag) + " stands beyond the largest number, at the step of line " +
-                                      std::to_string(step->line));
+        const double distance = row != nullptr ? row->distance : lag * stepLength;
+        // A lag no row gives takes its distance from the step; the curves and the panel show it.
+        if (!std::isfinite(distance)) {
+            failAt(table, step->line, distanceColumn,
+                   nameOf(table, distanceColumn) + " " + shortest(step->distance) + " at lag " +
+                       std::to_string(step->lag) + " is a step too large for lag " + std::to_string(lag) +
+                       ", which no row gives");
         }
+        curves.distances.push_back(distance);
     }
     return curves;
 }

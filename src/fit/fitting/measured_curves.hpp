@@ -43,7 +43,8 @@ const std::vector<MeasuredPoint>& curveOf(const MeasuredCurves& curves, int from
 // most 1000. Throws InputError naming `file`, the line and the column: a class past the
 // mostFitClasses-th (before the pairs take memory), a missing column, a value
 // that is not a number, a probability outside [0, 1], a support below 0, a pair given twice at
-// one lag, no lag above 0.
+// one lag, no lag above 0, a step (the first row above lag 0: its distance over its lag) that
+// puts a lag no row gives beyond the largest number.
 MeasuredCurves readMeasuredCsv(std::string_view text, std::string_view file, std::optional<int> maxLag);
 
 // Each class's proportion from classes.csv (columns class and proportion; others ignored).

@@ -195,8 +195,14 @@ Logs readAsciiGrid(std::string_view text, std::string_view file, bool alongColum
         for (long long p = 0; p < length; ++p) {
             const int cell = cells[static_cast<std::size_t>(alongColumns ? p * ncols + h : h * ncols + p)];
             if (cell == gap) continue;
-            appendInterval(hole, static_cast<double>(p) * header.cellsize, static_cast<double>(p + 1) * header.cellsize,
-                           rank[static_cast<std::size_t>(cell)]);
+            const double to = static_cast<double>(p + 1) * header.cellsize;
+            // A cell that ends past the largest number has no place along its hole.
+            if (!std::isfinite(to)) {
+                failInput(file, header.line[cellsizeKey], 2,
+                          "cellsize " + shortest(header.cellsize) + " puts cell " + std::to_string(p + 1) + " of a " +
+                              (alongColumns ? "column" : "row") + " beyond the largest number");
+            }
+            appendInterval(hole, static_cast<double>(p) * header.cellsize, to, rank[static_cast<std::size_t>(cell)]);
             ++logs.intervals;
         }
         if (!hole.runs.empty()) logs.holes.push_back(std::move(hole));

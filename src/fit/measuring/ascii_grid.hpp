@@ -22,7 +22,8 @@ namespace reduz::fit {
 // A map is a file whose name ends in ".asc" (any case); anything else is read as interval logs.
 bool namesMap(std::string_view path);
 
-// Throws InputError (naming `file`, the line and the value's column) at the first fault.
+// Throws InputError (naming `file`, the line and the value's column) at the first fault; a
+// cellsize that puts a cell's end beyond the largest number is one along the way it is read.
 Logs readAsciiGrid(std::string_view text, std::string_view file, bool alongColumns);
 
 }  // namespace reduz::fit

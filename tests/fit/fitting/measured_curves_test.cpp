@@ -43,7 +43,11 @@ TEST(MeasuredCurves, RefusesRowsAFitCannotUse) {
         {good + "1001,1001,a,a,1,2\n", {},
          "measured.csv:4:1: lag 1001 is beyond 1000, the most reduzmodel tabulates (--max-lag fits fewer)"},
         {header + "0,0,a,a,1,2\n2,2,a,a,1,2\n", 1, "measured.csv: no lag from 1 to 1"},
-        {header + "1,1e308,a,a,1,2\n3,1,a,a,1,2\n", {}, "measured.csv: lag 2 stands beyond the largest number, at the step of line 2"},
+        // a lag no row gives is as far as the step of the rows takes it, which must be a number
+        {header + "0,0,a,a,1,2\n1,1e308,a,a,0.5,2\n3,1,a,a,0.25,2\n", {},
+         "measured.csv:3:2: distance 1e+308 at lag 1 is a step too large for lag 2, which no row gives"},
+        {header + "0,0,a,a,1,2\n2,1e308,a,a,0.5,2\n", 1000,
+         "measured.csv:3:2: distance 1e+308 at lag 2 is a step too large for lag 4, which no row gives"},
         // rows above the lags asked for are passed over, a repeat among them too
         {good + "3,3,a,a,0.5,2\n3,3,a,a,0.5,2\n", 2, ""},
     };

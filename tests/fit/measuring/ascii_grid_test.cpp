@@ -20,6 +20,7 @@ TEST(AsciiGrid, RefusesAtTheLineAndColumn) {
     struct Case {
         std::string text;
         const char* error;
+        bool alongColumns = false;
     };
     const Case cases[] = {
         // the header
@@ -46,9 +47,16 @@ TEST(AsciiGrid, RefusesAtTheLineAndColumn) {
         {header + "1 9223372036854775808\n", "map.asc:7:2: class code \"9223372036854775808\" is beyond the 64-bit whole numbers"},
         {header + "1e30 1\n", "map.asc:7:1: class code \"1e30\" is beyond the 64-bit whole numbers"},
         {header + "1 1.0000001\n", "map.asc:7:2: class code \"1.0000001\" is not a whole number"},
+        // the cells' ends along the way read, which a NODATA cell does not have
+        {"ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1e308\n1 2\n",
+         "map.asc:5:2: cellsize 1e+308 puts cell 2 of a row beyond the largest number"},
+        {"ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1e308\nNODATA_value 0\n1 0\n", ""},
+        {"ncols 1\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1e308\n1\n2\n", ""},
+        {"ncols 1\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1e308\n1\n2\n",
+         "map.asc:5:2: cellsize 1e+308 puts cell 2 of a column beyond the largest number", true},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(refusal([&] { readAsciiGrid(c.text, "map.asc", false); }), c.error) << c.text;
+        EXPECT_EQ(refusal([&] { readAsciiGrid(c.text, "map.asc", c.alongColumns); }), c.error) << c.text;
     }
 }
 
