@@ -33,9 +33,11 @@ struct Size {
 Size sizeOf(std::string_view text) {
     Size size;
     while (!text.empty()) {
-        const std::size_t end = std::min(text.find('\n'), text.size());
+        // A line ends in LF, CR LF or a lone CR, as the reader takes it.
+        const std::size_t end = std::min(text.find_first_of("\r\n"), text.size());
         std::string_view line = text.substr(0, end);
-        text.remove_prefix(std::min(end + 1, text.size()));
+        const bool crlf = end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n';
+        text.remove_prefix(std::min(end + (crlf ? 2 : 1), text.size()));
         const std::size_t keyStart = line.find_first_not_of(" \t\r");
         if (keyStart == std::string_view::npos) continue;
         line.remove_prefix(keyStart);

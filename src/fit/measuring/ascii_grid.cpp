@@ -161,6 +161,7 @@ void readRow(std::string_view file, const Line& line, const Header& header, std:
 bool namesMap(std::string_view path) { return endsIgnoringCase(path, ".asc"); }
 
 Logs readAsciiGrid(std::string_view text, std::string_view file, bool alongColumns) {
+    const bool endsLine = !text.empty() && (text.back() == '\n' || text.back() == '\r');
     Line line;
     const Header header = readHeader(text, file, line);
     std::map<long long, int> codes;  // code -> index by first appearance
@@ -173,8 +174,10 @@ Logs readAsciiGrid(std::string_view text, std::string_view file, bool alongColum
         ++rows;
     } while (nextLine(text, line));
     if (rows < header.nrows) {
-        // Where the first missing row would stand: the line after the file's last.
-        failInput(file, line.number + 1, 1,
+        // Where the first missing row would stand: the line after the file's last, or after the
+        // last value of a last line left without its line end.
+        failInput(file, endsLine ? line.number + 1 : line.number,
+                  endsLine ? 1 : static_cast<long>(line.tokens.size()) + 1,
                   "the grid ends after " + std::to_string(rows) + " of its " + std::to_string(header.nrows) + " rows");
     }
     if (codes.empty()) failInput(file, 0, 0, "every cell is NODATA");

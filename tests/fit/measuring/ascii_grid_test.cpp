@@ -39,6 +39,7 @@ TEST(AsciiGrid, RefusesAtTheLineAndColumn) {
         {header + "1 2 3\n", "map.asc:7:3: 3 values where ncols is 2"},
         {header + "1 2\n", "map.asc:8:1: the grid ends after 1 of its 2 rows"},
         {header + "1 2\n\n", "map.asc:9:1: the grid ends after 1 of its 2 rows"},
+        {header + "1 2", "map.asc:7:3: the grid ends after 1 of its 2 rows"},
         {"ncols 2\rnrows 2\rxllcorner 0\ryllcorner 0\rcellsize 1\r1 2\r1 x\r", "map.asc:7:2: \"x\" is not a class code"},
         {header + "1 2\n1 2\n\n3 3\n", "map.asc:10:1: more rows than nrows 2"},
         {header + "1 x\n", "map.asc:7:2: \"x\" is not a class code"},
