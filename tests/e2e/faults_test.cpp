@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "support/process.hpp"
+#include "support/sanitized.hpp"
 #include "support/scratch.hpp"
 
 namespace reduz::testing {
@@ -81,20 +82,6 @@ TEST(ClosedStreams, NoFileTheRunOpensTakesTheirPlace) {
         }
     }
 }
-
-// The sanitizers' runtime cannot run under ptrace, and reserves more address space than the
-// limits below allow: their builds leave these faults to the ordinary build.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool sanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool sanitized = true;
-#else
-constexpr bool sanitized = false;
-#endif
-#else
-constexpr bool sanitized = false;
-#endif
 
 // strace injects the faults; where it cannot trace (no ptrace in a container), the tests say so.
 bool straceWorks() {

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include "fit/fit_run.hpp"
+#include "support/sanitized.hpp"
 #include "textio/fields.hpp"
 
 namespace reduz::testing {
@@ -228,18 +229,6 @@ TEST(FitRun, AnOlderFitLeftBehindIsTold) {
     EXPECT_EQ(run.result.err, "reduzfit: the older fitted is left at " + left +
                                   ": it cannot be removed (Permission denied)\n");
 }
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool sanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool sanitized = true;
-#else
-constexpr bool sanitized = false;
-#endif
-#else
-constexpr bool sanitized = false;
-#endif
 
 // Interrupted while the fit is written (its first fsync held up by strace), the run ends by the
 // signal with the earlier fit as it was and no temporary directory behind. (A shell starts a
