@@ -4,8 +4,6 @@
 
 namespace reduz::fit {
 
-namespace {
-
 // The report is one line of text: a line end, a NUL or another control byte of a value or a
 // file's name is shown by its escape ("\n", "\x00") rather than ending the line or the text.
 std::string visible(std::string_view text) {
@@ -29,8 +27,6 @@ std::string visible(std::string_view text) {
     }
     return shown;
 }
-
-}  // namespace
 
 void failInput(std::string_view file, long line, long column, std::string_view message) {
     std::string text(file);

@@ -9,6 +9,7 @@
 //   failInput("logs.csv", 0, 0, "No such file")          -> "logs.csv: No such file"
 
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 namespace reduz::fit {
@@ -30,5 +31,10 @@ struct ProgramError : std::runtime_error {
 // text are shown escaped, so that the report stays one whole line:
 //   from "1<NUL>5" on line 2 -> "logs.csv:2:2: from \"1\\x005\" is not a number"
 [[noreturn]] void failInput(std::string_view file, long line, long column, std::string_view message);
+
+// The text with its control bytes escaped, as a report shows it, so that a class's or a file's
+// name can neither break a line nor send a terminal a command of its own:
+//   visible("sand") -> "sand"   visible("a\nb") -> "a\\nb"   visible("\x1b[2J") -> "\\x1B[2J"
+std::string visible(std::string_view text);
 
 }  // namespace reduz::fit

@@ -60,15 +60,19 @@ std::string fixed(double value, const char* format) {
 std::string fitSummary(const MeasuredCurves& curves, const FitSet& set, const std::vector<RowCheck>& rows,
                        const FitRequest& request) {
     const std::size_t n = curves.classes.size();
+    std::vector<std::string> names;  // as the console shows them
     std::size_t width = 5;
-    for (const std::string& name : curves.classes) width = std::max(width, name.size());
+    for (const std::string& name : curves.classes) {
+        names.push_back(visible(name));
+        width = std::max(width, names.back().size());
+    }
     std::string text = "pairs          " + std::to_string(n * n) + " of " + std::to_string(n) + " classes, lags 1 to " +
                        std::to_string(curves.maxLag) + ", sill " +
                        (request.options.sillProportion ? "the proportion" : "free") + "\n";
     std::size_t fitted = 0;
     for (const PairFit& pair : set.pairs) {
-        text += padded(curves.classes[static_cast<std::size_t>(pair.from)], width) + "  " +
-                padded(curves.classes[static_cast<std::size_t>(pair.to)], width) + "  ";
+        text += padded(names[static_cast<std::size_t>(pair.from)], width) + "  " +
+                padded(names[static_cast<std::size_t>(pair.to)], width) + "  ";
         if (pair.chosen < 0) {
             text += "not fitted: " + pair.failure + "\n";
             continue;
@@ -84,13 +88,13 @@ std::string fitSummary(const MeasuredCurves& curves, const FitSet& set, const st
         const std::string& to = curves.classes[static_cast<std::size_t>(set.pairs[p].to)];
         const std::string base = folderBase(from, to);
         if (folders[p].empty() || folders[p] == base) continue;
-        text += "folder         " + folders[p] + " holds " + from + " to " + to + " (" + base +
+        text += "folder         " + folders[p] + " holds " + visible(from) + " to " + visible(to) + " (" + base +
                 " would clash with another pair's folder)\n";
     }
     text += "row sums       the largest deviation from 1 of the fitted curves' sum\n";
     for (std::size_t i = 0; i < n; ++i) {
         const RowCheck& row = rows[i];
-        text += padded(curves.classes[i], width) + "  ";
+        text += padded(names[i], width) + "  ";
         if (!row.complete) {
             text += "not every pair fitted\n";
             continue;
@@ -156,7 +160,7 @@ CommandResult fitAndWrite(const MeasuredCurves& curves, const FitRequest& reques
     const std::string leftover = writeWholeDirectory(directory, files);
     summary += fitSummary(curves, set, rows, request);
     if (!drawing.drawn) summary += "panel.png      not drawn: " + drawing.why + "\n";
-    summary += "written        " + directory + "/: " + written + "\n";
+    summary += "written        " + visible(directory) + "/: " + written + "\n";
     return CommandResult{allFitted(set) ? 0 : notEveryPairFitted, summary,
                          leftover.empty() ? "" : "reduzfit: " + leftover + "\n"};
 }
@@ -194,7 +198,7 @@ CommandResult runFit(const FitRequest& request) {
         checkReplaceable(withoutTrailingSlash(request.output), inputs);
         MeasuredCurves curves = readMeasuredCsv(readInputFile(request.input), request.input, request.maxLag);
         if (proportions) readProportions(curves, readInputFile(classesPath), classesPath);
-        return fitAndWrite(curves, request, request.input, "input          " + request.input + "\n", {});
+        return fitAndWrite(curves, request, request.input, "input          " + visible(request.input) + "\n", {});
     });
 }
 

@@ -22,7 +22,7 @@ constexpr std::size_t largestPairTable = std::size_t{1} << 24;
 }  // namespace
 
 std::string measureSummary(const MeasureRequest& request, const Measurement& m) {
-    return "input          " + request.input + "\nholes          " + std::to_string(m.holes) +
+    return "input          " + visible(request.input) + "\nholes          " + std::to_string(m.holes) +
            "\nintervals      " + std::to_string(m.intervals) + "\nclasses        " + std::to_string(m.classes.size()) +
            "\nlogged length  " + shortest(m.loggedLength) + "\nlags           0 to " + std::to_string(m.maxLag) + " by " +
            shortest(m.step) + ", " + std::string(directionName(request.direction)) + "\n";
@@ -62,7 +62,8 @@ CommandResult runMeasure(const MeasureRequest& request) {
         });
         clearProgress(bar);
         writeWholeFiles({{request.output, measuredCsv(m)}, {classesPath, classesCsv(m)}});
-        return CommandResult{0, measureSummary(request, m) + "written        " + request.output + ", " + classesPath + "\n", ""};
+        return CommandResult{0, measureSummary(request, m) + "written        " + visible(request.output) + ", " +
+                                    visible(classesPath) + "\n", ""};
     });
 }
 

@@ -134,6 +134,17 @@ TEST(FitRun, FoldersWhoseNamesClashSayWhichPairTheyHold) {
     }
 }
 
+// A name that holds a terminal's escape sequence or a line end is shown escaped on the console:
+// it can neither clear the screen nor add a line of its own. The files keep it as it is.
+TEST(FitRun, TheConsoleShowsNamesInertly) {
+    const std::string logs = "hole,from,to,class\nA,0,2,\"\x1b[2J\"\nA,2,3,\"two\nlines\"\nA,3,5,\"\x1b[2J\"\n";
+    const FitRun run = runFit({"logs.csv", "--step", "1", "--lags", "2", "-o", "fitted", "--shapes", "5"}, {{"logs.csv", logs}});
+    EXPECT_EQ(run.result.status, 0) << run.result.err;
+    EXPECT_EQ(run.result.out.find('\x1b'), std::string::npos);
+    EXPECT_NE(run.result.out.find("\n\\x1B[2J     two\\nlines  5-Nugget"), std::string::npos) << run.result.out;
+    EXPECT_NE(run.files.at("fitted/classes.csv").find("\"two\nlines\""), std::string::npos);
+}
+
 TEST(FitRun, PairsNotFittedAreListedAndTheStatusSaysSo) {
     const FitRun run = runFit({"fit", "measured.csv", "--shapes", "12", "-o", "fitted"}, {{"measured.csv", measured}});
     EXPECT_EQ(run.result.status, 3);
