@@ -45,6 +45,8 @@ std::optional<long long> parseWhole(std::string_view text) {
 }
 
 std::optional<long long> parseWholeDecimal(std::string_view text) {
+    // Most codes are plain digits: read at once, with nothing to scale.
+    if (const std::optional<long long> digits = parseWhole(text)) return digits;
     bool negative = false;
     if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
         negative = text[0] == '-';

@@ -138,7 +138,9 @@ void readRow(std::string_view file, const Line& line, const Header& header, std:
         const std::string text(line.tokens[c]);
         // Codes are whole numbers read exactly: through a double, 2^53 and 2^53 + 1 would be one.
         const std::optional<long long> code = parseWholeDecimal(text);
-        const std::optional<double> value = parseNumber(text);
+        // As a double only where the whole code cannot tell: no code, or a NODATA of another form.
+        const std::optional<double> value = code && (!header.nodata || header.nodataWhole) ? std::optional<double>(*code)
+                                                                                          : parseNumber(text);
         const long column = static_cast<long>(c) + 1;
         if (!code && !value) failInput(file, line.number, column, "\"" + text + "\" is not a class code");
         const bool nodata = header.nodata && (code && header.nodataWhole ? *code == *header.nodataWhole
