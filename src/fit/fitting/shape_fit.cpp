@@ -1,18 +1,15 @@
 #include "fit/fitting/shape_fit.hpp"
 
-#include <nlopt.hpp>
-
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <new>
 #include <numeric>
 #include <span>
 #include <tuple>
 
 #include "failure/run_failure.hpp"
-#include "fit/base/failures.hpp"
 #include "fit/fitting/fit_plans.hpp"
+#include "fit/fitting/local_search.hpp"
 #include "models/lag_table.hpp"
 
 namespace reduz::fit {
@@ -240,28 +237,9 @@ std::vector<Point> refine(Problem& pr, std::vector<Point> grid) {
         high.push_back(axisOf(m, m.high));
         step.push_back(m.logarithmic ? 0.3 : 0.1 * (m.high - m.low));
     }
+    const SearchBox box{low, high, step, 1e-4, 1e-8, static_cast<int>(60 + 90 * dimension)};
     for (Point& point : grid) {
-        nlopt::opt optimiser(nlopt::LN_SBPLX, dimension);
-        optimiser.set_lower_bounds(low);
-        optimiser.set_upper_bounds(high);
-        optimiser.set_min_objective(objective, &pr);
-        optimiser.set_xtol_abs(1e-4);
-        optimiser.set_ftol_rel(1e-8);
-        optimiser.set_maxeval(static_cast<int>(60 + 90 * dimension));
-        optimiser.set_initial_step(step);
-        double least = point.wss;
-        try {
-            point.result = optimiser.optimize(point.x, least);
-        } catch (const nlopt::roundoff_limited&) {
-            // A normal stop, NLopt says: x holds the best point reached.
-            point.result = nlopt::ROUNDOFF_LIMITED;
-        } catch (const std::bad_alloc&) {
-            throw;
-        } catch (const std::exception& e) {
-            // A bad argument or NLopt's own failure is a fault of this program, never of the data.
-            throw ProgramError("the optimiser failed fitting " + std::string(shapeName(pr.shape)) +
-                               ": " + e.what());
-        }
+        point.result = searchLocally(box, objective, &pr, point.x, shapeName(pr.shape));
         ++pr.searches;
         point.wss = objective(dimension, point.x.data(), nullptr, &pr);
     }

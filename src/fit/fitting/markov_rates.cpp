@@ -1,0 +1,178 @@
+#include "fit/fitting/markov_rates.hpp"
+
+#include <Eigen/Dense>
+#include <unsupported/Eigen/MatrixFunctions>
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <string>
+
+#include "fit/fitting/local_search.hpp"
+
+namespace reduz::fit {
+
+namespace {
+
+using Matrix = Eigen::MatrixXd;
+
+Matrix matrixOf(int n, const std::vector<double>& values) {
+    Matrix m(n, n);
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) m(i, j) = values[static_cast<std::size_t>(i * n + j)];
+    }
+    return m;
+}
+
+// The rates with the off-diagonal ones given, [from * n + to] less the diagonal, and each row's
+// diagonal what makes it sum to 0.
+std::vector<double> ratesOf(int n, const double* offDiagonal) {
+    std::vector<double> rates(static_cast<std::size_t>(n * n), 0.0);
+    for (int i = 0, k = 0; i < n; ++i) {
+        double leaving = 0;
+        for (int j = 0; j < n; ++j) {
+            if (j == i) continue;
+            const double rate = offDiagonal[k++];
+            rates[static_cast<std::size_t>(i * n + j)] = rate;
+            leaving += rate;
+        }
+        rates[static_cast<std::size_t>(i * n + i)] = -leaving;
+    }
+    return rates;
+}
+
+struct Problem {
+    const MeasuredCurves& curves;
+    int n = 0;
+    bool evenLags = true;  // distances k * d1: T at lag k is T(d1)^k
+    long long evaluations = 0;
+};
+
+// The weighted sum of squares of the chain with these log-rates against every measured point.
+double squares(const Problem& pr, const std::vector<double>& logRates) {
+    std::vector<double> offDiagonal(logRates.size());
+    for (std::size_t k = 0; k < logRates.size(); ++k) offDiagonal[k] = std::exp(logRates[k]);
+    const Matrix rates = matrixOf(pr.n, ratesOf(pr.n, offDiagonal.data()));
+    const std::vector<double>& distances = pr.curves.distances;
+    std::vector<Matrix> atLag(distances.size());
+    atLag[0] = Matrix::Identity(pr.n, pr.n);
+    const Matrix step = (rates * distances[1]).exp();
+    for (std::size_t lag = 1; lag < distances.size(); ++lag) {
+        atLag[lag] = pr.evenLags ? Matrix(atLag[lag - 1] * step) : Matrix((rates * distances[lag]).exp());
+    }
+    double sum = 0;
+    for (int i = 0; i < pr.n; ++i) {
+        for (int j = 0; j < pr.n; ++j) {
+            for (const MeasuredPoint& point : curveOf(pr.curves, i, j)) {
+                const double r = point.probability - atLag[static_cast<std::size_t>(point.lag)](i, j);
+                sum += point.support * r * r;
+            }
+        }
+    }
+    return std::isfinite(sum) ? sum : HUGE_VAL;
+}
+
+double objective(unsigned size, const double* x, double*, void* data) {
+    Problem& pr = *static_cast<Problem*>(data);
+    ++pr.evaluations;
+    return squares(pr, std::vector<double>(x, x + size));
+}
+
+// Each class's share of the logged length: the support of its auto-curve at lag 0.
+std::vector<double> sharesOf(const MeasuredCurves& curves) {
+    const int n = static_cast<int>(curves.classes.size());
+    if (curves.proportions.size() == static_cast<std::size_t>(n)) return curves.proportions;
+    std::vector<double> shares(static_cast<std::size_t>(n), 0.0);
+    double total = 0;
+    for (int i = 0; i < n; ++i) {
+        for (const MeasuredPoint& point : curveOf(curves, i, i)) {
+            if (point.lag == 0) shares[static_cast<std::size_t>(i)] = point.support;
+        }
+        total += shares[static_cast<std::size_t>(i)];
+    }
+    for (double& share : shares) share = total > 0 ? share / total : 1.0 / n;
+    return shares;
+}
+
+// The rate of leaving each class, from its auto-curve at the first lag: t_ii(h) ~ e^(-rate h).
+double leavingRate(const MeasuredCurves& curves, int i) {
+    const double h = curves.distances[1];
+    for (const MeasuredPoint& point : curveOf(curves, i, i)) {
+        if (point.lag != 1) continue;
+        const double kept = std::clamp(point.probability, 0.05, 0.999);
+        return -std::log(kept) / h;
+    }
+    return 1.0 / (h * static_cast<double>(curves.maxLag));
+}
+
+}  // namespace
+
+MarkovRates markovChainOf(int classes, std::vector<double> rates) {
+    MarkovRates chain{classes, std::move(rates), {}};
+    // p^T R = 0 with the sum of p 1: R^T p = 0, its last equation made the sum.
+    Matrix system = matrixOf(classes, chain.rates).transpose();
+    system.row(classes - 1).setOnes();
+    Eigen::VectorXd right = Eigen::VectorXd::Zero(classes);
+    right(classes - 1) = 1;
+    const Eigen::VectorXd p = system.fullPivLu().solve(right);
+    double total = 0;
+    for (int i = 0; i < classes; ++i) total += std::max(p(i), 0.0);
+    for (int i = 0; i < classes; ++i) chain.proportions.push_back(std::max(p(i), 0.0) / total);
+    return chain;
+}
+
+std::vector<double> transitionsAt(const MarkovRates& chain, double h) {
+    const Matrix t = (matrixOf(chain.classes, chain.rates) * h).exp();
+    // Scaling and squaring rounds a little more with each squaring (1.5e-12 off a row's sum at
+    // a thousand mean lengths): each row is taken back to [0, 1] and to its exact sum.
+    std::vector<double> values;
+    for (int i = 0; i < chain.classes; ++i) {
+        double row = 0;
+        for (int j = 0; j < chain.classes; ++j) row += std::max(t(i, j), 0.0);
+        for (int j = 0; j < chain.classes; ++j) values.push_back(std::max(t(i, j), 0.0) / row);
+    }
+    return values;
+}
+
+MarkovFit fitMarkovRates(const MeasuredCurves& curves) {
+    const int n = static_cast<int>(curves.classes.size());
+    assert(n >= 2 && curves.distances.size() >= 2 && "a chain of two classes or more, measured beyond lag 0");
+    Problem pr{curves, n, true, 0};
+    for (std::size_t lag = 1; lag < curves.distances.size(); ++lag) {
+        const double even = curves.distances[1] * static_cast<double>(lag);
+        pr.evenLags = pr.evenLags && std::fabs(curves.distances[lag] - even) <= 1e-12 * even;
+    }
+    const std::vector<double> shares = sharesOf(curves);
+    const unsigned size = static_cast<unsigned>(n * (n - 1));
+    // From a hundredth of a rate no lag would show to a hundred leavings a lag.
+    const double h = curves.distances[1];
+    const std::vector<double> low(size, std::log(1e-4 / (h * static_cast<double>(curves.maxLag)))),
+        high(size, std::log(100 / h));
+    const SearchBox box{low, high, std::vector<double>(size, 0.3), 1e-5, 1e-10, static_cast<int>(400 + 200 * size)};
+    MarkovFit best;
+    best.wss = HUGE_VAL;
+    for (const double scale : {1.0, 0.5, 2.0}) {
+        std::vector<double> x;
+        for (int i = 0; i < n; ++i) {
+            const double rest = 1 - shares[static_cast<std::size_t>(i)];
+            for (int j = 0; j < n; ++j) {
+                if (j == i) continue;
+                const double share = rest > 0 ? shares[static_cast<std::size_t>(j)] / rest : 1.0 / (n - 1);
+                x.push_back(std::clamp(std::log(std::max(scale * leavingRate(curves, i) * share, 1e-300)), low[0], high[0]));
+            }
+        }
+        const int result = searchLocally(box, objective, &pr, x, "the Markov chain");
+        ++best.search.searches;
+        const double least = squares(pr, x);
+        if (!(least < best.wss)) continue;
+        std::vector<double> offDiagonal(size);
+        for (unsigned k = 0; k < size; ++k) offDiagonal[k] = std::exp(x[k]);
+        best.chain = markovChainOf(n, ratesOf(n, offDiagonal.data()));
+        best.wss = least;
+        best.search.result = result;
+    }
+    best.evaluations = pr.evaluations;
+    return best;
+}
+
+}  // namespace reduz::fit
