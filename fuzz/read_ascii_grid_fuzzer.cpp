@@ -15,6 +15,7 @@
 
 #include "fit/base/number_text.hpp"
 #include "fit/base/text_case.hpp"
+#include "fit/base/text_lines.hpp"
 #include "fit/measuring/ascii_grid.hpp"
 #include "logs_checks.hpp"
 #include "reader_fuzzing.hpp"
@@ -33,11 +34,8 @@ struct Size {
 Size sizeOf(std::string_view text) {
     Size size;
     while (!text.empty()) {
-        // A line ends in LF, CR LF or a lone CR, as the reader takes it.
-        const std::size_t end = std::min(text.find_first_of("\r\n"), text.size());
-        std::string_view line = text.substr(0, end);
-        const bool crlf = end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n';
-        text.remove_prefix(std::min(end + (crlf ? 2 : 1), text.size()));
+        std::string_view line = text.substr(0, text.find_first_of("\r\n"));
+        text.remove_prefix(reduz::fit::lineLength(text));
         const std::size_t keyStart = line.find_first_not_of(" \t\r");
         if (keyStart == std::string_view::npos) continue;
         line.remove_prefix(keyStart);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "fit/base/failures.hpp"
+#include "fit/base/text_lines.hpp"
 
 namespace reduz::fuzz {
 
@@ -41,7 +42,7 @@ inline bool takePlace(std::string_view& rest, long& number) {
 }
 
 // "FILE: message", "FILE:LINE: message" or "FILE:LINE:COLUMN: message", the line one of the
-// text's (a text of k line ends, LF, CR LF or a lone CR, has k + 1 lines, the last maybe empty).
+// text's (a text of k line ends has k + 1 lines, the last maybe empty).
 inline void checkRefusal(std::string_view report, std::string_view text, std::string_view file) {
     if (report.substr(0, file.size()) != file || report.substr(file.size(), 1) != ":") {
         finding(std::string("a refusal that does not name the file first: ") + std::string(report));
@@ -53,10 +54,7 @@ inline void checkRefusal(std::string_view report, std::string_view text, std::st
     if (rest.size() < 2 || rest[0] != ' ' || rest[1] == ' ') {
         finding(std::string("a refusal without its place and message in form: ") + std::string(report));
     }
-    long lines = 1;  // a line ends in LF, CR LF or a lone CR
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        lines += text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'));
-    }
+    const long lines = reduz::fit::lineEndsIn(text) + 1;
     if (line > lines) finding(std::string("a refusal at a line the text does not have: ") + std::string(report));
 }
 

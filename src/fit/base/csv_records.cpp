@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "fit/base/failures.hpp"
+#include "fit/base/text_lines.hpp"
 
 namespace reduz::fit {
 
@@ -18,25 +19,6 @@ struct Scan {
     CsvRecord current;
     std::vector<CsvRecord> finished;
 };
-
-// The length of the line that starts the text, its line end included: LF, CR LF or a lone CR,
-// as libcsv ends a record.
-std::size_t lineLength(std::string_view text) {
-    const std::size_t end = text.find_first_of("\r\n");
-    if (end == std::string_view::npos) return text.size();
-    return end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
-}
-
-// Byte i ends a line: an LF, or a CR without an LF after it.
-bool endsLine(std::string_view text, std::size_t i) {
-    return text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'));
-}
-
-long lineEndsIn(std::string_view text) {
-    long ends = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) ends += endsLine(text, i);
-    return ends;
-}
 
 void onField(void* bytes, std::size_t size, void* data) {
     Scan& scan = *static_cast<Scan*>(data);

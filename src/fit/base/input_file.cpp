@@ -10,6 +10,12 @@
 
 namespace reduz::fit {
 
+namespace {
+
+constexpr const char* tooLarge = "is larger than 2 GiB, the most reduzfit reads";
+
+}  // namespace
+
 std::string readInputFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) failInput(path, 0, 0, std::strerror(errno));
@@ -18,7 +24,7 @@ std::string readInputFile(const std::string& path) {
     const char* refused = !known                                                ? nullptr
                           : S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) ? "is a device, not a file of data"
                           : S_ISREG(status.st_mode) && status.st_size > largestInput
-                              ? "is larger than 2 GiB, the most reduzfit reads"
+                              ? tooLarge
                               : nullptr;
     if (refused != nullptr) {
         ::close(fd);
@@ -38,7 +44,7 @@ std::string readInputFile(const std::string& path) {
         text.append(chunk, static_cast<std::size_t>(got));
         if (static_cast<long long>(text.size()) > largestInput) {
             ::close(fd);
-            failInput(path, 0, 0, "is larger than 2 GiB, the most reduzfit reads");
+            failInput(path, 0, 0, tooLarge);
         }
     }
     ::close(fd);

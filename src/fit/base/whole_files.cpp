@@ -118,17 +118,19 @@ void putInPlace(const std::string& staging, const std::string& directory) {
 // The signals that end a run from outside are held while the output is written and put in
 // place, so that the output is whole whenever one ends the run: one that came while the files
 // were written ends it after their temporaries are removed, before anything is replaced.
-sigset_t endingSignals() {
+constexpr int endingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+sigset_t endingSet() {
     sigset_t set;
     ::sigemptyset(&set);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::sigaddset(&set, signal);
+    for (const int signal : endingSignals) ::sigaddset(&set, signal);
     return set;
 }
 
 struct HeldSignals {
     sigset_t previous{};
     HeldSignals() {
-        const sigset_t ending = endingSignals();
+        const sigset_t ending = endingSet();
         ::pthread_sigmask(SIG_BLOCK, &ending, &previous);
     }
     ~HeldSignals() { ::pthread_sigmask(SIG_SETMASK, &previous, nullptr); }
@@ -138,11 +140,9 @@ struct HeldSignals {
 
 bool interrupted() {
     sigset_t pending;
-    ::sigemptyset(&pending);
     if (::sigpending(&pending) != 0) return false;
-    const sigset_t ending = endingSignals();
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-        if (::sigismember(&ending, signal) == 1 && ::sigismember(&pending, signal) == 1) return true;
+    for (const int signal : endingSignals) {
+        if (::sigismember(&pending, signal) == 1) return true;
     }
     return false;
 }

@@ -344,4 +344,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     }
 }
 
+CommandResult runCommand(const CommandLine& command) {
+    if (command.action == Action::fit) return runFit(command.fit);
+    if (command.action == Action::measureAndFit) return runMeasureAndFit(command.measure, command.fit);
+    return runMeasure(command.measure);
+}
+
 }  // namespace reduz::fit

@@ -27,4 +27,8 @@ struct CommandLine {
 
 CommandLine parseCommandLine(int argc, const char* const* argv);
 
+// The command the line names, run: measure, fit, or both in one go (the actions that are
+// commands; help, version and a usage error are its text alone).
+CommandResult runCommand(const CommandLine& command);
+
 }  // namespace reduz::fit

@@ -114,10 +114,10 @@ std::string fitSummary(const MeasuredCurves& curves, const FitSet& set, const st
 std::vector<FileText> fitFiles(const MeasuredCurves& curves, const FitSet& set, const std::vector<RowCheck>& rows,
                                Drawing& drawing) {
     std::vector<FileText> files;
-    const std::vector<std::string> folders = folderNames(curves.classes);
+    const std::vector<std::string> folders = writtenFolders(curves, set);
     for (std::size_t p = 0; p < set.pairs.size(); ++p) {
+        if (folders[p].empty()) continue;  // a pair not fitted
         const PairFit& pair = set.pairs[p];
-        if (pair.chosen < 0) continue;
         const ModelParameters& parameters = pair.candidates[static_cast<std::size_t>(pair.chosen)].parameters;
         files.push_back({folders[p] + "/PARAMETER.TXT", parameterFile(parameters)});
         const std::string answer = keyboardFile(parameters);

@@ -6,8 +6,6 @@
 
 #include "fit/commands/command_line.hpp"
 #include "fit/commands/command_result.hpp"
-#include "fit/commands/fit_command.hpp"
-#include "fit/commands/measure_command.hpp"
 
 int main(int argc, char** argv) {
     // A console that has gone away must not kill the run before its files are written, nor a
@@ -17,11 +15,9 @@ int main(int argc, char** argv) {
     const reduz::fit::CommandLine command = reduz::fit::parseCommandLine(argc, argv);
     switch (command.action) {
         case reduz::fit::Action::measure:
-            return reduz::fit::printResult(reduz::fit::runMeasure(command.measure));
         case reduz::fit::Action::fit:
-            return reduz::fit::printResult(reduz::fit::runFit(command.fit));
         case reduz::fit::Action::measureAndFit:
-            return reduz::fit::printResult(reduz::fit::runMeasureAndFit(command.measure, command.fit));
+            return reduz::fit::printResult(reduz::fit::runCommand(command));
         case reduz::fit::Action::help:
         case reduz::fit::Action::version:
             std::fputs(command.text.c_str(), stdout);

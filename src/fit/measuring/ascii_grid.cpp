@@ -10,6 +10,7 @@
 #include "fit/base/failures.hpp"
 #include "fit/base/number_text.hpp"
 #include "fit/base/text_case.hpp"
+#include "fit/base/text_lines.hpp"
 
 namespace reduz::fit {
 
@@ -20,13 +21,11 @@ struct Line {
     std::vector<std::string_view> tokens;
 };
 
-// The next line of `text` split at blanks and TABs; a line ends in LF, CR LF or a lone CR.
+// The next line of `text` split at blanks and TABs.
 bool nextLine(std::string_view& text, Line& line) {
     if (text.empty()) return false;
-    const std::size_t end = text.find_first_of("\r\n");
-    std::string_view rest = text.substr(0, end);
-    const bool crlf = end != std::string_view::npos && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + (crlf ? 2 : 1));
+    std::string_view rest = text.substr(0, text.find_first_of("\r\n"));
+    text.remove_prefix(lineLength(text));
     ++line.number;
     line.tokens.clear();
     while (true) {

@@ -24,13 +24,10 @@ FitRun runInProcess(const std::vector<std::string>& arguments, const std::map<st
     char here[4096];
     EXPECT_NE(::getcwd(here, sizeof here), nullptr);
     EXPECT_EQ(::chdir(dir.path.c_str()), 0);
-    fit::CommandResult result;
-    switch (command.action) {
-        case fit::Action::measure: result = fit::runMeasure(command.measure); break;
-        case fit::Action::fit: result = fit::runFit(command.fit); break;
-        case fit::Action::measureAndFit: result = fit::runMeasureAndFit(command.measure, command.fit); break;
-        default: ADD_FAILURE() << "not a command: " << command.text;
-    }
+    EXPECT_TRUE(command.action == fit::Action::measure || command.action == fit::Action::fit ||
+                command.action == fit::Action::measureAndFit)
+        << command.text;
+    const fit::CommandResult result = fit::runCommand(command);
     EXPECT_EQ(::chdir(here), 0);
     return FitRun{{result.out, result.err, result.status}, filesIn(dir.path)};
 }
