@@ -69,19 +69,33 @@ std::span<const Axis> movedAxes(const FitPlan& plan) { return std::span<const Ax
 // is finite and (h / a)^(ALFA - 1) has no pole at lag 0; the gamma bump's scale a BETA from a
 // hundredth of a lag to a hundred times the lags fitted. A parameter set that still fails
 // (BETA ^ ALFA beyond a double) is no candidate.
+Parameter axisParameter(Axis axis) {
+    switch (axis) {
+        case Axis::range:
+        case Axis::gammaRange:
+        case Axis::wave: return &P::range;
+        case Axis::halfWave: return &P::D;
+        case Axis::power: return &P::W;
+        case Axis::alfa: return &P::ALFA;
+        case Axis::bumpScale: return &P::BETA;
+    }
+    return nullptr;
+}
+
 Moved movedOf(Axis axis, int maxLag) {
     const double n = std::max(maxLag, 2);
+    const Parameter p = axisParameter(axis);
     switch (axis) {
-        case Axis::range: return {&P::range, 0.1, 100 * n, true, spread(1, n, 4)};
-        case Axis::gammaRange: return {&P::range, 0.1, 100 * n, true, spread(1, n, 3)};
-        case Axis::wave: return {&P::range, 1, 100 * n, true, spread(1.5, std::max(n, 3.0), 8)};
-        case Axis::halfWave: return {&P::D, 1, 100 * n, true, spread(1.5, std::max(n, 3.0), 6)};
-        case Axis::power: return {&P::W, 0, 3, false, {0.2, 0.5, 1, 2}};
-        case Axis::alfa: return {&P::ALFA, 1, 171, true, {1.5, 4, 16}};
+        case Axis::range: return {p, 0.1, 100 * n, true, spread(1, n, 4)};
+        case Axis::gammaRange: return {p, 0.1, 100 * n, true, spread(1, n, 3)};
+        case Axis::wave: return {p, 1, 100 * n, true, spread(1.5, std::max(n, 3.0), 8)};
+        case Axis::halfWave: return {p, 1, 100 * n, true, spread(1.5, std::max(n, 3.0), 6)};
+        case Axis::power: return {p, 0, 3, false, {0.2, 0.5, 1, 2}};
+        case Axis::alfa: return {p, 1, 171, true, {1.5, 4, 16}};
         // The gamma density is taken at h / a with the scale BETA: a bump of scale a BETA lags.
         // The optimiser moves that scale rather than BETA, so that the range shapes only the
         // rise to the sill and ALFA and the scale only the bump, and the two are found apart.
-        case Axis::bumpScale: return {&P::BETA, 0.01, 100 * n, true, spread(1, n / 3, 3), &P::range};
+        case Axis::bumpScale: return {p, 0.01, 100 * n, true, spread(1, n / 3, 3), &P::range};
     }
     return {};
 }
@@ -101,7 +115,7 @@ bool usesParameter(const FitPlan& plan, Parameter parameter) {
             break;
     }
     const std::span<const Axis> moved = movedAxes(plan);
-    return std::any_of(moved.begin(), moved.end(), [&](Axis axis) { return movedOf(axis, 2).parameter == parameter; });
+    return std::any_of(moved.begin(), moved.end(), [&](Axis axis) { return axisParameter(axis) == parameter; });
 }
 
 bool usesParameter(const Shape& shape, Parameter parameter) { return usesParameter(planOf(shape), parameter); }

@@ -70,6 +70,8 @@ struct Moved {
     Parameter per = nullptr;
 };
 
+// The parameter an axis moves.
+Parameter axisParameter(Axis axis);
 Moved movedOf(Axis axis, int maxLag);
 
 // The parameters a fit sets (and writes): those solved for and those moved.

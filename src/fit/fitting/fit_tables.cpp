@@ -19,12 +19,12 @@ std::vector<std::string> csvNames(const MeasuredCurves& curves) {
 }
 
 void appendFitRow(std::string& text, const std::string& from, const std::string& to, const PairFit& pair,
-                  std::size_t candidate, const std::string& folder) {
+                  std::size_t candidate, const std::vector<ParameterColumn>& columns, const std::string& folder) {
     const ShapeFit& fit = pair.candidates[candidate];
     const bool fitted = fit.failure.empty();
     std::string row = from + "," + to + "," + std::to_string(fit.parameters.kind) + "," +
                       std::to_string(fit.parameters.model) + "," + csvField(shapeName(*fit.shape));
-    for (const ParameterColumn& column : parameterColumns()) {
+    for (const ParameterColumn& column : columns) {
         row += ",";
         if (fitted && usesParameter(*fit.shape, column.parameter)) row += shortest(fit.parameters.*column.parameter);
     }
@@ -102,7 +102,7 @@ std::string fitsCsv(const MeasuredCurves& curves, const FitSet& set) {
         const std::string& from = names[static_cast<std::size_t>(pair.from)];
         const std::string& to = names[static_cast<std::size_t>(pair.to)];
         const std::string& folder = folders[static_cast<std::size_t>(pair.from) * names.size() + static_cast<std::size_t>(pair.to)];
-        for (std::size_t c = 0; c < pair.candidates.size(); ++c) appendFitRow(text, from, to, pair, c, folder);
+        for (std::size_t c = 0; c < pair.candidates.size(); ++c) appendFitRow(text, from, to, pair, c, columns, folder);
         if (pair.candidates.empty()) {
             appendCsvRow(text, {from, to, pair.from == pair.to ? "1" : "2", "", "", noParameters, "", "", "no",
                                 csvField(pair.failure), ""});
