@@ -41,6 +41,10 @@ void failReportWrite(const RecordWriter& writer, int error) {
 void flushBuffer(RecordWriter& writer) {
     const std::size_t length = writer.buffered;
     writer.buffered = 0;
+    if (writer.text != nullptr) {
+        writer.text->append(writer.buffer.data(), length);
+        return;
+    }
     if (length > 0) failReportWrite(writer, writeAll(writer.fd, std::string_view(writer.buffer.data(), length)));
 }
 
@@ -63,6 +67,8 @@ constexpr std::size_t recordCapacity = 256;
 }  // namespace
 
 RecordWriter& consoleWriter() { return console; }
+
+void flushRecords(RecordWriter& writer) { flushBuffer(writer); }
 RecordWriter& reportWriter() { return report; }
 
 void resetRecordWriters() {

@@ -34,6 +34,7 @@ struct RecordWriter {
     Replacement replacement;      // report file: written to a temporary file that replaces it
     std::array<char, 1024> buffer{};
     std::size_t buffered = 0;
+    std::string* text = nullptr;  // report file: when set, what is flushed is kept here instead
 };
 
 RecordWriter& consoleWriter();
@@ -59,6 +60,9 @@ void closeOutputFile();
 // The same at the end of a failed run: a report written in place keeps what was written, a
 // temporary file is removed.
 void closeOutputFileQuietly();
+
+// Hands the buffered records to the writer's file (or its text); a refused write fails as any.
+void flushRecords(RecordWriter& writer);
 
 // A failure report on standard error, as raw bytes; a refused write is ignored.
 void writeErrorReport(std::string_view report);

@@ -29,13 +29,22 @@ std::string_view header(std::int32_t kind) {
     return "WRONG INPUT";
 }
 
-}  // namespace
-
-void writeReport(const ModelParameters& p, const LagTable& table) {
+// The column heading and a row for each lag from 0.
+void writeLagRows(RecordWriter& file, std::span<const double> values) {
     static const LayoutProgram heading = parseLayout("(X,' h ','REDUZ-Model')");
     static const LayoutProgram rowLayout = parseLayout("(X,I3,F9.4)");
     static const FieldValue rowTypes[2] = {std::int32_t{0}, 0.0};
     static const CompiledRecord row = compileRecord(rowLayout, rowTypes);
+    writeLaidLine(file, heading, {});
+    for (std::size_t lag = 0; lag < values.size(); ++lag) {
+        const FieldValue fields[2] = {static_cast<std::int32_t>(lag), values[lag]};
+        writeRecord(file, row, fields);
+    }
+}
+
+}  // namespace
+
+void writeReport(const ModelParameters& p, const LagTable& table) {
     assert(p.maxLag <= maxTableLag);
 
     openOutputFile("ReduzModel.txt");
@@ -49,12 +58,22 @@ void writeReport(const ModelParameters& p, const LagTable& table) {
         writeFreeLine(file, "WRONG INPUT");
     }
     writeFreeLine(consoleWriter(), "Output transiogram model");
-    writeLaidLine(file, heading, {});
-    for (std::int32_t lag = 0; lag <= p.maxLag; ++lag) {
-        const FieldValue values[2] = {lag, table[static_cast<std::size_t>(lag)]};
-        writeRecord(file, row, values);
-    }
+    // A negative maxLag tabulates no lag.
+    const std::size_t lags = p.maxLag < 0 ? 0 : static_cast<std::size_t>(p.maxLag) + 1;
+    writeLagRows(file, std::span<const double>(table.data(), lags));
     closeOutputFile();
+}
+
+std::string reportText(std::span<const std::string_view> headerLines, std::span<const double> values) {
+    assert(values.size() <= static_cast<std::size_t>(maxTableLag) + 1);
+    std::string text;
+    RecordWriter file;
+    file.destination = Destination::ReportFile;
+    file.text = &text;
+    for (const std::string_view line : headerLines) writeFreeLine(file, line);
+    writeLagRows(file, values);
+    flushRecords(file);
+    return text;
 }
 
 }  // namespace reduz
