@@ -21,16 +21,18 @@ namespace {
 
 constexpr const char* programHelp = R"(Usage: reduzfit COMMAND [OPTION]...
   or:  reduzfit INPUT --step S -o DIR [OPTION]...
-Measure transiograms from borehole logs and categorical maps, and fit
-reduzmodel's shapes to them.
+Measure transiograms from borehole logs and categorical maps, and fit one
+valid model of them, or reduzmodel's shapes to each pair alone.
 
 Commands:
   measure        measure the transiograms of interval logs or a map
-  fit            fit the shapes to measured transiograms
+  fit            fit a model to measured transiograms
 
 The second form measures INPUT (as measure does) and fits the result (as fit
 does) in one go; DIR then receives measured.csv and classes.csv as well. It
-takes the options of both but -o, which names DIR.
+takes the options of both but -o, which names DIR, and --folds N (default 5):
+the holes (a map's rows or columns) are cut into N folds, and each family is
+scored by how well, fitted on the other folds, it predicts each fold.
 
 Options:
   -h, --help     display this help and exit
@@ -63,24 +65,31 @@ it cannot use or a usage error, and nothing is written then.
 )";
 
 constexpr const char* fitHelp = R"(Usage: reduzfit fit MEASURED -o DIR [OPTION]...
-Fit reduzmodel's shapes to the measured transiograms in MEASURED (the columns
-lag, distance, from, to, probability and, optionally, support, as measure
-writes them) and write, in DIR, a folder FROM_TO for each pair of classes
-holding PARAMETER.TXT and, for models 7 to 12, keyboard.txt: run reduzmodel
-there with keyboard.txt on its standard input. DIR also receives fits.csv
-(every candidate), curves.csv, check.csv (the sums of each row's fitted
-curves), panel.gp and, with gnuplot, panel.png.
+Fit one valid model of the transiograms in MEASURED (the columns lag, distance,
+from, to, probability and, optionally, support, as measure writes them): every
+row sums to 1 at any distance, as a simulator needs. The families are the
+catalogue's shapes with each row's remaining curve inferred, a continuous-lag
+Markov chain and a semi-Markov chain of gamma beds; the one with the least AIC
+is kept (the one-go form scores them on held-out holes instead).
 
-Each pair tries the shapes of its kind (models 1 to 8 when FROM is TO, else 1
-to 11), fitted by least squares weighted by the support over the lags 1 to N,
-and keeps the one with the least AIC.
+DIR receives a folder FROM_TO for each pair: PARAMETER.TXT (and, for models 7
+to 12, keyboard.txt) where the curve is a shape reduzmodel runs, else
+ReduzModel.txt, the curve tabulated in reduzmodel's report layout. DIR also
+receives fits.csv (every candidate), curves.csv, check.csv (the sums of each
+row's curves), rates.csv (the Markov chain), panel.gp and, with gnuplot,
+panel.png.
 
 Options:
   -o, --output DIR       the directory written (needed); an existing one is
                          replaced only when empty or an earlier fit
       --shapes LIST      best (the default) or model numbers, e.g. 3,9,12
-      --sill RULE        free (the default), or proportion: the sill is the
-                         to-class's proportion in the classes file
+      --family NAME      the model's family: shapes, markov or semi-markov
+                         (valid models; default: the one that predicts best),
+                         or independent: each pair fitted alone, as before
+      --background CLASS the class whose column the shapes family infers in
+                         every row (default: each row's own auto curve)
+      --sill RULE        for --family independent: free (its default), or
+                         proportion: the sill is the to-class's proportion
       --classes FILE     the classes' proportions (default: classes.csv
                          beside MEASURED)
       --max-lag N        fit the lags 1 to N, 1 to 1000 (default: the
@@ -88,7 +97,7 @@ Options:
   -h, --help             display this help and exit
 
 Exit status: 0 when every pair is fitted; 3 when DIR is written but some pair
-is not (fits.csv and the summary say why); 1 when DIR cannot be written; 2 for
+is not (--family independent: fits.csv and the summary say why); 1 when DIR cannot be written; 2 for
 input it cannot use or a usage error, and nothing is written then.
 )";
 
@@ -99,10 +108,10 @@ constexpr const char* measureUsage =
     "Usage: reduzfit measure INPUT --step S [--lags N] [--direction D] [--columns H,F,T,C] [-o FILE]\n"
     "Try 'reduzfit measure --help' for more information.\n";
 constexpr const char* fitUsage =
-    "Usage: reduzfit fit MEASURED -o DIR [--shapes LIST] [--sill RULE] [--classes FILE] [--max-lag N]\n"
+    "Usage: reduzfit fit MEASURED -o DIR [--family NAME] [--shapes LIST] [--background CLASS] [--sill RULE] [--classes FILE] [--max-lag N]\n"
     "Try 'reduzfit fit --help' for more information.\n";
 constexpr const char* oneGoUsage =
-    "Usage: reduzfit INPUT --step S -o DIR [--lags N] [--direction D] [--columns H,F,T,C] [--shapes LIST] [--sill RULE]\n"
+    "Usage: reduzfit INPUT --step S -o DIR [--lags N] [--direction D] [--columns H,F,T,C] [--family NAME] [--folds N] [--shapes LIST] [--background CLASS] [--sill RULE]\n"
     "Try 'reduzfit --help' for more information.\n";
 
 struct UsageError {
@@ -127,6 +136,9 @@ struct FitWords {
     std::string shapes;
     std::string sill;
     std::string maxLag;
+    std::string family;
+    std::string background;
+    std::string folds;
     std::string output;
 };
 
@@ -148,6 +160,9 @@ void addFitOptions(CLI::App& command, FitWords& words, bool ofFile) {
     command.add_option("-o,--output", words.output);
     command.add_option("--shapes", words.shapes);
     command.add_option("--sill", words.sill);
+    command.add_option("--family", words.family);
+    command.add_option("--background", words.background);
+    if (!ofFile) command.add_option("--folds", words.folds);
     if (!ofFile) return;
     command.add_option("--classes", words.classes);
     command.add_option("--max-lag", words.maxLag);
@@ -249,6 +264,29 @@ FitRequest fitRequestOf(const FitWords& words) {
     }
     request.options.sillProportion = words.sill == "proportion";
     if (!words.maxLag.empty()) request.maxLag = maxLagOf("--max-lag", words.maxLag, 1);
+    if (words.family == "independent") {
+        request.independent = true;
+    } else if (!words.family.empty()) {
+        request.family = familyNamed(words.family);
+        if (!request.family) {
+            throw UsageError{"--family must be shapes, markov, semi-markov or independent, not " + quoted(words.family)};
+        }
+    }
+    // A valid model's sills are the proportions: a free sill is the independent pairs' alone.
+    if (words.sill == "free" && !request.independent) {
+        throw UsageError{"--sill free needs --family independent: a valid model's sills are the classes' proportions"};
+    }
+    request.background = words.background;
+    if (!words.background.empty() && (request.independent || (request.family && *request.family != Family::shapes))) {
+        throw UsageError{"--background names the class the shapes family infers; it needs the shapes family"};
+    }
+    if (!words.folds.empty()) {
+        const std::optional<long long> folds = parseWhole(words.folds);
+        if (!folds || *folds < 2 || *folds > 100) {
+            throw UsageError{"--folds must be a whole number from 2 to 100, not " + quoted(words.folds)};
+        }
+        request.folds = static_cast<int>(*folds);
+    }
     return request;
 }
 

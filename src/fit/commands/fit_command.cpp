@@ -12,6 +12,8 @@
 #include "fit/commands/progress.hpp"
 #include "fit/fitting/fit_tables.hpp"
 #include "fit/fitting/model_files.hpp"
+#include "fit/fitting/model_tables.hpp"
+#include "fit/commands/held_out_folds.hpp"
 #include "fit/fitting/panel_plot.hpp"
 #include "fit/measuring/measured_csv.hpp"
 
@@ -57,6 +59,28 @@ std::string fixed(double value, const char* format) {
     return text;
 }
 
+// Each row's largest deviation from 1 over the lags, and its values outside [0, 1].
+std::string rowSums(const std::vector<std::string>& names, std::size_t width, const std::vector<RowCheck>& rows) {
+    const std::size_t n = names.size();
+    std::string text;
+    text += "row sums       the largest deviation from 1 of the fitted curves' sum\n";
+    for (std::size_t i = 0; i < n; ++i) {
+        const RowCheck& row = rows[i];
+        text += padded(names[i], width) + "  ";
+        if (!row.complete) {
+            text += "not every pair fitted\n";
+            continue;
+        }
+        text += fixed(row.deviation, "%+.4f") + " at lag " + std::to_string(row.deviationLag);
+        if (row.outside > 0) {
+            text += ", " + std::to_string(row.outside) + (row.outside == 1 ? " fitted value" : " fitted values") +
+                    " outside [0, 1]";
+        }
+        text += "\n";
+    }
+    return text;
+}
+
 std::string fitSummary(const MeasuredCurves& curves, const FitSet& set, const std::vector<RowCheck>& rows,
                        const FitRequest& request) {
     const std::size_t n = curves.classes.size();
@@ -69,6 +93,9 @@ std::string fitSummary(const MeasuredCurves& curves, const FitSet& set, const st
     std::string text = "pairs          " + std::to_string(n * n) + " of " + std::to_string(n) + " classes, lags 1 to " +
                        std::to_string(curves.maxLag) + ", sill " +
                        (request.options.sillProportion ? "the proportion" : "free") + "\n";
+    if (request.independent) {
+        text += "family         independent: each pair fitted alone; its rows need not sum to 1, and a simulator cannot use them\n";
+    }
     std::size_t fitted = 0;
     for (const PairFit& pair : set.pairs) {
         text += padded(names[static_cast<std::size_t>(pair.from)], width) + "  " +
@@ -91,21 +118,7 @@ std::string fitSummary(const MeasuredCurves& curves, const FitSet& set, const st
         text += "folder         " + folders[p] + " holds " + visible(from) + " to " + visible(to) + " (" + base +
                 " would clash with another pair's folder)\n";
     }
-    text += "row sums       the largest deviation from 1 of the fitted curves' sum\n";
-    for (std::size_t i = 0; i < n; ++i) {
-        const RowCheck& row = rows[i];
-        text += padded(names[i], width) + "  ";
-        if (!row.complete) {
-            text += "not every pair fitted\n";
-            continue;
-        }
-        text += fixed(row.deviation, "%+.4f") + " at lag " + std::to_string(row.deviationLag);
-        if (row.outside > 0) {
-            text += ", " + std::to_string(row.outside) + (row.outside == 1 ? " fitted value" : " fitted values") +
-                    " outside [0, 1]";
-        }
-        text += "\n";
-    }
+    text += rowSums(names, width, rows);
     text += "fitted         " + std::to_string(fitted) + " of " + std::to_string(n * n) + " pairs\n";
     return text;
 }
@@ -133,9 +146,31 @@ std::vector<FileText> fitFiles(const MeasuredCurves& curves, const FitSet& set, 
     return files;
 }
 
-// Fits, writes DIR whole with `extra` files beside the fit's, and sums it up for the console.
-CommandResult fitAndWrite(const MeasuredCurves& curves, const FitRequest& request, const std::string& input, std::string summary,
-                std::vector<FileText> extra) {
+// Writes DIR whole: the fit's files and `extra` beside them; the console's line of what was written.
+struct Written {
+    std::string line;
+    std::string leftover;
+};
+
+Written writeFit(const FitRequest& request, std::vector<FileText> files, std::vector<FileText> extra) {
+    std::size_t folders = 0;
+    for (const FileText& file : files) folders += file.path.ends_with("/PARAMETER.TXT") || file.path.ends_with("/ReduzModel.txt");
+    std::string written = std::to_string(folders) + " folders";
+    for (FileText& file : extra) files.push_back(std::move(file));
+    for (const FileText& file : files) {
+        if (file.path.find('/') == std::string::npos) written += ", " + file.path;
+    }
+    const std::string directory = withoutTrailingSlash(request.output);
+    Written result;
+    result.leftover = writeWholeDirectory(directory, files);
+    result.line = "written        " + visible(directory) + "/: " + written + "\n";
+    return result;
+}
+
+// Each pair fitted alone, as the first versions did: writes DIR whole with `extra` files beside
+// the fit's, and sums it up for the console.
+CommandResult fitIndependentAndWrite(const MeasuredCurves& curves, const FitRequest& request, const std::string& input,
+                                     std::string summary, std::vector<FileText> extra) {
     checkFitSize(curves, request.options, input);
     ProgressBar bar;
     bar.label = "fitting " + std::to_string(curves.classes.size() * curves.classes.size()) + " pairs";
@@ -147,22 +182,104 @@ CommandResult fitAndWrite(const MeasuredCurves& curves, const FitRequest& reques
     clearProgress(bar);
     const std::vector<RowCheck> rows = checkRows(curves, set);
     Drawing drawing;
-    std::vector<FileText> files = fitFiles(curves, set, rows, drawing);
-    std::string written;
-    std::size_t folders = 0;
-    for (const FileText& file : files) folders += file.path.ends_with("/PARAMETER.TXT");
-    written = std::to_string(folders) + " folders";
-    for (FileText& file : extra) files.push_back(std::move(file));
-    for (const FileText& file : files) {
-        if (file.path.find('/') == std::string::npos) written += ", " + file.path;
-    }
-    const std::string directory = withoutTrailingSlash(request.output);
-    const std::string leftover = writeWholeDirectory(directory, files);
+    const Written written = writeFit(request, fitFiles(curves, set, rows, drawing), std::move(extra));
     summary += fitSummary(curves, set, rows, request);
     if (!drawing.drawn) summary += "panel.png      not drawn: " + drawing.why + "\n";
-    summary += "written        " + visible(directory) + "/: " + written + "\n";
+    summary += written.line;
     return CommandResult{allFitted(set) ? 0 : notEveryPairFitted, summary,
-                         leftover.empty() ? "" : "reduzfit: " + leftover + "\n"};
+                         written.leftover.empty() ? "" : "reduzfit: " + written.leftover + "\n"};
+}
+
+std::string candidateName(const Candidate& candidate) {
+    std::string name(familyName(candidate.family));
+    name += candidate.method == Method::beds ? " from the beds" : " fitted to the curves";
+    return name;
+}
+
+std::string validSummary(const MeasuredCurves& curves, const FamilyChoice& choice, const FitSet& set,
+                         const std::vector<RowCheck>& rows) {
+    const std::size_t n = curves.classes.size();
+    std::vector<std::string> names;  // as the console shows them
+    std::size_t width = 5;
+    for (const std::string& name : curves.classes) {
+        names.push_back(visible(name));
+        width = std::max(width, names.back().size());
+    }
+    std::string text = "pairs          " + std::to_string(n * n) + " of " + std::to_string(n) + " classes, lags 1 to " +
+                       std::to_string(curves.maxLag) + ", one valid model\n";
+    text += choice.folds > 0 ? "choice         the least error on held-out holes, " + std::to_string(choice.folds) + " folds\n"
+                             : std::string("choice         the least AIC (no holes to hold out)\n");
+    for (std::size_t c = 0; c < choice.candidates.size(); ++c) {
+        const Candidate& candidate = choice.candidates[c];
+        text += "  " + padded(candidateName(candidate), 32);
+        if (candidate.heldOutError) text += "held-out " + fixed(*candidate.heldOutError, "%.4f") + "  ";
+        text += "wrmse " + fixed(candidate.wrmse, "%.4f") + "  aic " + fixed(candidate.aic, "%.1f");
+        text += static_cast<int>(c) == choice.chosen ? "  chosen\n" : "\n";
+    }
+    for (const PairFit& pair : set.pairs) {
+        const ShapeFit& fit = pair.candidates[0];
+        const std::string how = fit.shape != nullptr ? std::string(shapeName(*fit.shape)) : pair.obtained;
+        text += padded(names[static_cast<std::size_t>(pair.from)], width) + "  " +
+                padded(names[static_cast<std::size_t>(pair.to)], width) + "  " + padded(how, 33) + "wrmse " +
+                fixed(fit.wrmse, "%.4f") + "\n";
+    }
+    text += rowSums(names, width, rows);
+    text += "fitted         " + std::to_string(n * n) + " of " + std::to_string(n * n) + " pairs, every row valid at any distance\n";
+    return text;
+}
+
+// Everything DIR receives of a valid model.
+std::vector<FileText> validFiles(const MeasuredCurves& curves, const FamilyChoice& choice, const FitSet& set,
+                                 const std::vector<RowCheck>& rows, Drawing& drawing) {
+    std::vector<FileText> files;
+    const Candidate& chosen = choice.candidates[static_cast<std::size_t>(choice.chosen)];
+    const std::vector<std::string> folders = writtenFolders(curves, set);
+    for (std::size_t p = 0; p < set.pairs.size(); ++p) {
+        const PairFit& pair = set.pairs[p];
+        const ShapeFit& fit = pair.candidates[0];
+        if (fit.shape == nullptr) {
+            files.push_back({folders[p] + "/ReduzModel.txt", curveReport(curves, chosen, pair.from, pair.to, fit.fitted)});
+            continue;
+        }
+        files.push_back({folders[p] + "/PARAMETER.TXT", parameterFile(fit.parameters)});
+        const std::string answer = keyboardFile(fit.parameters);
+        if (!answer.empty()) files.push_back({folders[p] + "/keyboard.txt", answer});
+    }
+    const std::string script = panelScript(curves, set, rows);
+    files.push_back({"fits.csv", familyFitsCsv(curves, choice)});
+    files.push_back({"curves.csv", curvesCsv(curves, set)});
+    files.push_back({"check.csv", checkCsv(curves, set)});
+    // The rates of the Markov candidate chosen, or else of the best one.
+    const Candidate* markov = nullptr;
+    for (const Candidate& candidate : choice.candidates) {
+        if (candidate.family != Family::markov) continue;
+        const auto score = [&](const Candidate& c) { return c.heldOutError ? *c.heldOutError : c.aic; };
+        if (markov == nullptr || &candidate == &chosen || (markov != &chosen && score(candidate) < score(*markov))) {
+            markov = &candidate;
+        }
+    }
+    if (markov != nullptr) files.push_back({"rates.csv", ratesCsv(curves, markov->model.markov)});
+    files.push_back({"panel.gp", script});
+    drawing = drawPanel(script, curves.classes.size());
+    if (drawing.drawn) files.push_back({"panel.png", drawing.png});
+    return files;
+}
+
+CommandResult fitValidAndWrite(const FitData& all, const std::vector<HeldOutFold>& folds, const FitRequest& request,
+                               std::string summary, std::vector<FileText> extra) {
+    ChoiceOptions options;
+    options.family = request.family;
+    options.threads = request.options.threads;
+    const FamilyChoice choice = chooseFamily(all, folds, options);
+    const MeasuredCurves& curves = all.curves;
+    const FitSet set = setOfModel(curves, choice.candidates[static_cast<std::size_t>(choice.chosen)].model);
+    const std::vector<RowCheck> rows = checkRows(curves, set);
+    Drawing drawing;
+    const Written written = writeFit(request, validFiles(curves, choice, set, rows, drawing), std::move(extra));
+    summary += validSummary(curves, choice, set, rows);
+    if (!drawing.drawn) summary += "panel.png      not drawn: " + drawing.why + "\n";
+    summary += written.line;
+    return CommandResult{0, summary, written.leftover.empty() ? "" : "reduzfit: " + written.leftover + "\n"};
 }
 
 }  // namespace
@@ -198,22 +315,29 @@ CommandResult runFit(const FitRequest& request) {
         checkReplaceable(withoutTrailingSlash(request.output), inputs);
         MeasuredCurves curves = readMeasuredCsv(readInputFile(request.input), request.input, request.maxLag);
         if (proportions) readProportions(curves, readInputFile(classesPath), classesPath);
-        return fitAndWrite(curves, request, request.input, "input          " + visible(request.input) + "\n", {});
+        const std::string summary = "input          " + visible(request.input) + "\n";
+        if (request.independent) return fitIndependentAndWrite(curves, request, request.input, summary, {});
+        return fitValidAndWrite(FitData{std::move(curves), std::nullopt}, {}, request, summary, {});
     });
 }
 
 CommandResult runMeasureAndFit(const MeasureRequest& measure, const FitRequest& request) {
     return reportingFailures([&] {
         checkReplaceable(withoutTrailingSlash(request.output), {measure.input});
-        const Measurement m = measureInput(measure);
+        const Logs logs = readInputLogs(measure);
+        const Measurement m = measureLogs(measure, logs);
         const MeasuredCurves curves = curvesOf(m);
         if (curves.pairs.empty() || std::all_of(curves.pairs.begin(), curves.pairs.end(), [](const auto& curve) {
                 return std::none_of(curve.begin(), curve.end(), [](const MeasuredPoint& p) { return p.lag > 0; });
             })) {
             failInput(measure.input, 0, 0, "nothing measured at lags 1 to " + std::to_string(m.maxLag));
         }
-        return fitAndWrite(curves, request, measure.input, measureSummary(measure, m),
-                           {{"measured.csv", measuredCsv(m)}, {"classes.csv", classesCsv(m)}});
+        std::vector<FileText> measured = {{"measured.csv", measuredCsv(m)}, {"classes.csv", classesCsv(m)}};
+        if (request.independent) {
+            return fitIndependentAndWrite(curves, request, measure.input, measureSummary(measure, m), std::move(measured));
+        }
+        return fitValidAndWrite(fitDataOf(measure, logs, m), heldOutFolds(measure, logs, request.folds), request,
+                                measureSummary(measure, m), std::move(measured));
     });
 }
 

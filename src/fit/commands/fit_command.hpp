@@ -20,6 +20,7 @@
 
 #include "fit/commands/command_result.hpp"
 #include "fit/commands/measure_command.hpp"
+#include "fit/fitting/family_choice.hpp"
 #include "fit/fitting/measured_curves.hpp"
 #include "fit/fitting/pair_fits.hpp"
 #include "fit/measuring/measurement.hpp"
@@ -31,6 +32,10 @@ struct FitRequest {
     std::string classes;            // classes.csv for --sill proportion; empty: beside the input
     std::optional<int> maxLag;      // lags 1..N fitted; none: the largest measured
     FitOptions options;
+    bool independent = false;       // each pair fitted alone, as the first versions did: may be invalid
+    std::optional<Family> family;   // the valid family forced; none: chosen
+    std::string background;         // the class whose column the shapes' rows infer; empty: each row's own
+    int folds = 5;                  // one go: the folds of holes held out
     std::string output;             // DIR
 };
 

@@ -28,10 +28,17 @@ std::string measureSummary(const MeasureRequest& request, const Measurement& m) 
            shortest(m.step) + ", " + std::string(directionName(request.direction)) + "\n";
 }
 
-Measurement measureInput(const MeasureRequest& request, const ProgressFn& progress) {
+Logs readInputLogs(const MeasureRequest& request) {
     const std::string text = readInputFile(request.input);
-    const Logs logs = namesMap(request.input) ? readAsciiGrid(text, request.input, alongColumns(request.direction))
-                                              : readIntervalLogs(text, request.input, request.columns);
+    return namesMap(request.input) ? readAsciiGrid(text, request.input, alongColumns(request.direction))
+                                   : readIntervalLogs(text, request.input, request.columns);
+}
+
+Measurement measureInput(const MeasureRequest& request, const ProgressFn& progress) {
+    return measureLogs(request, readInputLogs(request), progress);
+}
+
+Measurement measureLogs(const MeasureRequest& request, const Logs& logs, const ProgressFn& progress) {
     const std::size_t values = pairTableSize(logs.classes.size(), request.maxLag);
     if (values > largestPairTable) {
         const std::size_t classes = logs.classes.size();

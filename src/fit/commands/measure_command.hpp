@@ -32,6 +32,10 @@ struct MeasureRequest {
 // Throws InputError for input it cannot use.
 Measurement measureInput(const MeasureRequest& request, const ProgressFn& progress = {});
 
+// The two halves of measureInput: the input's holes as read, and their measurement.
+Logs readInputLogs(const MeasureRequest& request);
+Measurement measureLogs(const MeasureRequest& request, const Logs& logs, const ProgressFn& progress = {});
+
 // The console's account of a measurement, every line but the files written:
 //   "input          logs.csv\nholes          4\n...lags           0 to 40 by 0.5, down\n"
 std::string measureSummary(const MeasureRequest& request, const Measurement& m);

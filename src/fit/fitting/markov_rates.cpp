@@ -175,4 +175,28 @@ MarkovFit fitMarkovRates(const MeasuredCurves& curves) {
     return best;
 }
 
+MarkovRates markovFromBeds(const Beds& beds, double shortest) {
+    const int n = beds.classes;
+    const auto at = [n](int i, int j) { return static_cast<std::size_t>(i * n + j); };
+    double total = 0;
+    for (const double length : beds.loggedLength) total += length;
+    std::vector<double> offDiagonal;
+    for (int i = 0; i < n; ++i) {
+        long long ends = 0;
+        for (int j = 0; j < n; ++j) ends += beds.transitions[at(i, j)];
+        const double length = std::max(beds.loggedLength[static_cast<std::size_t>(i)], shortest);
+        const double others = total - beds.loggedLength[static_cast<std::size_t>(i)];
+        for (int j = 0; j < n; ++j) {
+            if (j == i) continue;
+            double rate = static_cast<double>(beds.transitions[at(i, j)]) / length;
+            if (ends == 0) {
+                const double share = others > 0 ? beds.loggedLength[static_cast<std::size_t>(j)] / others : 1.0 / (n - 1);
+                rate = share / length;
+            }
+            offDiagonal.push_back(std::max(rate, 1e-9 / shortest));
+        }
+    }
+    return markovChainOf(n, ratesOf(n, offDiagonal.data()));
+}
+
 }  // namespace reduz::fit

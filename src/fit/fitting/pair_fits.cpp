@@ -1,13 +1,11 @@
 #include "fit/fitting/pair_fits.hpp"
 
 #include <algorithm>
-#include <atomic>
-#include <exception>
 #include <mutex>
-#include <thread>
 
 #include "fit/base/failures.hpp"
 #include "fit/fitting/fit_plans.hpp"
+#include "fit/fitting/parallel_tasks.hpp"
 
 namespace reduz::fit {
 
@@ -23,7 +21,7 @@ std::string modelList(const std::vector<int>& models) {
 }
 
 PairFit fitPair(const MeasuredCurves& curves, const FitOptions& options, int from, int to) {
-    PairFit pair{from, to, {}, -1, {}};
+    PairFit pair{from, to, {}, -1, {}, {}};
     const int kind = from == to ? 1 : 2;
     const std::vector<const Shape*> shapes = candidatesOf(kind, options.models);
     const FitPoints points = pointsOf(curves, from, to);
@@ -94,34 +92,14 @@ FitSet fitPairs(const MeasuredCurves& curves, const FitOptions& options, const P
     const int n = static_cast<int>(curves.classes.size());
     FitSet set;
     set.pairs.resize(static_cast<std::size_t>(n * n));
-    // The pairs are taken in turn by the workers; each writes only its own pairs' slots.
-    std::atomic<int> next{0};
     std::mutex told;  // progress is told one pair at a time
     long long done = 0;
-    std::vector<std::exception_ptr> failures;
-    const unsigned cores = options.threads > 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-    const unsigned workers = std::min<unsigned>(cores, static_cast<unsigned>(n * n));
-    failures.resize(workers);
-    const auto work = [&](unsigned worker) {
-        try {
-            for (int p = next++; p < n * n; p = next++) {
-                set.pairs[static_cast<std::size_t>(p)] = fitPair(curves, options, p / n, p % n);
-                if (!progress) continue;
-                const std::lock_guard<std::mutex> lock(told);
-                progress(++done, static_cast<long long>(n) * n);
-            }
-        } catch (...) {
-            failures[worker] = std::current_exception();
-            next = n * n;
-        }
-    };
-    std::vector<std::thread> threads;
-    for (unsigned w = 1; w < workers; ++w) threads.emplace_back(work, w);
-    work(0);
-    for (std::thread& thread : threads) thread.join();
-    for (const std::exception_ptr& failure : failures) {
-        if (failure) std::rethrow_exception(failure);
-    }
+    runTasks(n * n, options.threads, [&](int p) {
+        set.pairs[static_cast<std::size_t>(p)] = fitPair(curves, options, p / n, p % n);
+        if (!progress) return;
+        const std::lock_guard<std::mutex> lock(told);
+        progress(++done, static_cast<long long>(n) * n);
+    });
     for (const PairFit& pair : set.pairs) {
         for (const ShapeFit& fit : pair.candidates) set.evaluations += fit.evaluations;
     }

@@ -32,6 +32,8 @@ struct PairFit {
     std::vector<ShapeFit> candidates;  // in model order
     int chosen = -1;                   // the candidate with the least AIC; -1 when none is fitted
     std::string failure;               // why none is fitted
+    std::string obtained;              // empty: the chosen candidate's shape; else what gave the
+                                       // curve ("markov", "inferred", ...), its candidate shapeless
 };
 
 struct FitSet {

@@ -109,9 +109,12 @@ std::string panelScript(const MeasuredCurves& curves, const FitSet& set, const s
         const std::string data = "$pair_" + std::to_string(pair.from) + "_" + std::to_string(pair.to);
         const std::string& from = curves.classes[static_cast<std::size_t>(pair.from)];
         const std::string& to = curves.classes[static_cast<std::size_t>(pair.to)];
-        const std::string shape = pair.chosen >= 0
-                                      ? std::string(shapeName(*pair.candidates[static_cast<std::size_t>(pair.chosen)].shape))
-                                      : "not fitted";
+        // A curve no shape of its own gave says what gave it: "inferred", "markov", ...
+        const ShapeFit* chosen = pair.chosen >= 0 ? &pair.candidates[static_cast<std::size_t>(pair.chosen)] : nullptr;
+        const std::string shape = chosen == nullptr        ? "not fitted"
+                                  : chosen->shape == nullptr ? "(" + pair.obtained + ")"
+                                  : pair.obtained.empty()  ? std::string(shapeName(*chosen->shape))
+                                                           : std::string(shapeName(*chosen->shape)) + " (" + pair.obtained + ")";
         text += "set title " + quoted(from + " to " + to + ": " + shape) + "\n";
         text += pair.to == 0 ? "set ylabel " + quoted(rowLabel(from, rows[static_cast<std::size_t>(pair.from)])) + "\n"
                              : "unset ylabel\n";

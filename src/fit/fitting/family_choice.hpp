@@ -1,0 +1,77 @@
+#pragma once
+// The choice of one valid model: every candidate (a family and the way it is fitted) fitted on
+// the training part of each fold and scored against the measured curves of the holes it was
+// not fitted on; the candidate with the least held-out error is chosen and fitted again on all
+// the data. Without folds (measured.csv alone: no holes to hold out) the choice is by AIC over
+// the whole set.
+//
+//   logs of 20 holes, 5 folds -> each candidate fitted 6 times; heldOutError of each; the least chosen
+//   measured.csv alone        -> heldOut false; aic of each; the least chosen
+//
+// The held-out error is the square root of the support-weighted mean square of the held-out
+// curves less the model's, over every pair and lag 1..N of every fold. AIC is n ln(WSS / n) + 2k
+// over every pair's measured points with their supports scaled to a mean of 1, k the model's
+// free parameters.
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "fit/base/beds.hpp"
+#include "fit/fitting/measured_curves.hpp"
+#include "fit/fitting/shape_fit.hpp"
+#include "fit/fitting/valid_model.hpp"
+
+namespace reduz::fit {
+
+// What a candidate is fitted from: the measured curves and, where the holes were read, their beds.
+struct FitData {
+    MeasuredCurves curves;
+    std::optional<Beds> beds;
+};
+
+struct HeldOutFold {
+    FitData training;      // every hole but the fold's
+    MeasuredCurves heldOut;  // the fold's holes
+};
+
+// How a candidate is fitted.
+enum class Method {
+    curves,  // to every measured curve at once by weighted least squares
+    beds,    // from the beds: their lengths, cut ones censored, and which class follows which
+};
+
+// "curves", "beds": as fits.csv names them.
+std::string_view methodName(Method method);
+
+struct Candidate {
+    Family family = Family::markov;
+    Method method = Method::curves;
+    ValidModel model;                      // fitted on all the data
+    double wrmse = 0;                      // against all the data
+    double aic = 0;
+    std::optional<double> heldOutError;    // with folds
+    SearchSummary search;                  // of the fit on all the data
+};
+
+struct ChoiceOptions {
+    std::optional<Family> family;  // only this family's candidates; none: every valid family
+    unsigned threads = 0;          // 0: one a core
+};
+
+struct FamilyChoice {
+    std::vector<Candidate> candidates;
+    int chosen = 0;
+    int folds = 0;  // 0: chosen by AIC
+};
+
+// The candidates that can be fitted from this data (the beds' methods need beds).
+std::vector<std::pair<Family, Method>> candidatesFor(const FitData& data, const ChoiceOptions& options);
+
+FamilyChoice chooseFamily(const FitData& all, const std::vector<HeldOutFold>& folds, const ChoiceOptions& options);
+
+// The support-weighted sum of squares of the measured curves less the model at lags 1..N, and
+// the sum of the supports, added to `squares` and `weights`.
+void addSquares(const ValidModel& model, const MeasuredCurves& measured, double& squares, double& weights);
+
+}  // namespace reduz::fit
