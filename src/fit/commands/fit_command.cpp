@@ -59,6 +59,21 @@ std::string fixed(double value, const char* format) {
     return text;
 }
 
+// A folder whose name had to change tells which pair it holds: the names alone do not.
+std::string folderNotes(const MeasuredCurves& curves, const FitSet& set) {
+    std::string text;
+    const std::vector<std::string> folders = writtenFolders(curves, set);
+    for (std::size_t p = 0; p < set.pairs.size(); ++p) {
+        const std::string& from = curves.classes[static_cast<std::size_t>(set.pairs[p].from)];
+        const std::string& to = curves.classes[static_cast<std::size_t>(set.pairs[p].to)];
+        const std::string base = folderBase(from, to);
+        if (folders[p].empty() || folders[p] == base) continue;
+        text += "folder         " + folders[p] + " holds " + visible(from) + " to " + visible(to) + " (" + base +
+                " would clash with another pair's folder)\n";
+    }
+    return text;
+}
+
 // Each row's largest deviation from 1 over the lags, and its values outside [0, 1].
 std::string rowSums(const std::vector<std::string>& names, std::size_t width, const std::vector<RowCheck>& rows) {
     const std::size_t n = names.size();
@@ -108,16 +123,7 @@ std::string fitSummary(const MeasuredCurves& curves, const FitSet& set, const st
         const ShapeFit& fit = pair.candidates[static_cast<std::size_t>(pair.chosen)];
         text += padded(std::string(shapeName(*fit.shape)), 33) + "wrmse " + fixed(fit.wrmse, "%.4f") + "\n";
     }
-    // A folder whose name had to change tells which pair it holds: the names alone do not.
-    const std::vector<std::string> folders = writtenFolders(curves, set);
-    for (std::size_t p = 0; p < set.pairs.size(); ++p) {
-        const std::string& from = curves.classes[static_cast<std::size_t>(set.pairs[p].from)];
-        const std::string& to = curves.classes[static_cast<std::size_t>(set.pairs[p].to)];
-        const std::string base = folderBase(from, to);
-        if (folders[p].empty() || folders[p] == base) continue;
-        text += "folder         " + folders[p] + " holds " + visible(from) + " to " + visible(to) + " (" + base +
-                " would clash with another pair's folder)\n";
-    }
+    text += folderNotes(curves, set);
     text += rowSums(names, width, rows);
     text += "fitted         " + std::to_string(fitted) + " of " + std::to_string(n * n) + " pairs\n";
     return text;
@@ -223,6 +229,7 @@ std::string validSummary(const MeasuredCurves& curves, const FamilyChoice& choic
                 padded(names[static_cast<std::size_t>(pair.to)], width) + "  " + padded(how, 33) + "wrmse " +
                 fixed(fit.wrmse, "%.4f") + "\n";
     }
+    text += folderNotes(curves, set);
     text += rowSums(names, width, rows);
     text += "fitted         " + std::to_string(n * n) + " of " + std::to_string(n * n) + " pairs, every row valid at any distance\n";
     return text;
@@ -317,6 +324,7 @@ CommandResult runFit(const FitRequest& request) {
         if (proportions) readProportions(curves, readInputFile(classesPath), classesPath);
         const std::string summary = "input          " + visible(request.input) + "\n";
         if (request.independent) return fitIndependentAndWrite(curves, request, request.input, summary, {});
+        checkModelSize(curves, request.input);
         return fitValidAndWrite(FitData{std::move(curves), std::nullopt}, {}, request, summary, {});
     });
 }
@@ -336,6 +344,7 @@ CommandResult runMeasureAndFit(const MeasureRequest& measure, const FitRequest& 
         if (request.independent) {
             return fitIndependentAndWrite(curves, request, measure.input, measureSummary(measure, m), std::move(measured));
         }
+        checkModelSize(curves, measure.input);
         return fitValidAndWrite(fitDataOf(measure, logs, m), heldOutFolds(measure, logs, request.folds), request,
                                 measureSummary(measure, m), std::move(measured));
     });

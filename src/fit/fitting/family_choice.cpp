@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "fit/base/failures.hpp"
 #include "fit/fitting/parallel_tasks.hpp"
 
 namespace reduz::fit {
@@ -42,6 +43,14 @@ Fitted fitCandidate(Family family, Method method, const FitData& data) {
 }
 
 }  // namespace
+
+void checkModelSize(const MeasuredCurves& curves, std::string_view file) {
+    const std::size_t n = curves.classes.size();
+    if (n <= mostModelClasses) return;
+    failInput(file, 0, 0,
+              std::to_string(n) + " classes are more than the " + std::to_string(mostModelClasses) +
+                  " a valid model is fitted for (--family independent fits each pair alone)");
+}
 
 std::string_view methodName(Method method) { return method == Method::beds ? "beds" : "curves"; }
 

@@ -65,6 +65,13 @@ struct FamilyChoice {
     int folds = 0;  // 0: chosen by AIC
 };
 
+// The most classes a valid model is fitted for: its Markov chain alone has K (K - 1) rates, each
+// search over them costs K^3 a lag, and 16 classes (240 rates) take a minute.
+inline constexpr std::size_t mostModelClasses = 16;
+
+// Throws InputError naming `file` when the curves have more classes than mostModelClasses.
+void checkModelSize(const MeasuredCurves& curves, std::string_view file);
+
 // The candidates that can be fitted from this data (the beds' methods need beds).
 std::vector<std::pair<Family, Method>> candidatesFor(const FitData& data, const ChoiceOptions& options);
 

@@ -116,6 +116,8 @@ TEST(BadInput, TooMuchWorkIsRefusedBeforeItStarts) {
         {{"fit", "m.csv", "-o", "fitted"}, {{"m.csv", tooManyToFit}},
          "m.csv:258:3: class \"c256\" is one more than the 256 classes (65536 pairs) a fit takes"},
         {{"fit", "m.csv", "-o", "fitted"}, {{"m.csv", tooLongToFit}},
+         "m.csv: 120 classes are more than the 16 a valid model is fitted for (--family independent fits each pair alone)"},
+        {{"fit", "m.csv", "--family", "independent", "-o", "fitted"}, {{"m.csv", tooLongToFit}},
          "m.csv: 120 classes make 14400 pairs: with their candidate shapes at lags 0 to 1000, 158198040 fitted values, "
          "more than the 134217728 a fit holds (--max-lag or --shapes fits fewer)"},
     };
@@ -133,10 +135,10 @@ const std::string programUsage =
     "Usage: reduzfit COMMAND [OPTION]...\n  or:  reduzfit INPUT --step S -o DIR [OPTION]...\n"
     "Try 'reduzfit --help' for more information.\n";
 const std::string fitUsage =
-    "Usage: reduzfit fit MEASURED -o DIR [--shapes LIST] [--sill RULE] [--classes FILE] [--max-lag N]\n"
+    "Usage: reduzfit fit MEASURED -o DIR [--family NAME] [--shapes LIST] [--background CLASS] [--sill RULE] [--classes FILE] [--max-lag N]\n"
     "Try 'reduzfit fit --help' for more information.\n";
 const std::string oneGoUsage =
-    "Usage: reduzfit INPUT --step S -o DIR [--lags N] [--direction D] [--columns H,F,T,C] [--shapes LIST] [--sill RULE]\n"
+    "Usage: reduzfit INPUT --step S -o DIR [--lags N] [--direction D] [--columns H,F,T,C] [--family NAME] [--folds N] [--shapes LIST] [--background CLASS] [--sill RULE]\n"
     "Try 'reduzfit --help' for more information.\n";
 const std::string measureUsage =
     "Usage: reduzfit measure INPUT --step S [--lags N] [--direction D] [--columns H,F,T,C] [-o FILE]\n"
@@ -240,6 +242,15 @@ TEST(BadInput, UsageErrorsPrintTheUsage) {
         {{"fit", "m.csv", "-o", "d", "--max-lag", "0"}, "--max-lag must be a whole number from 1 to 1000, not \"0\"",
          fitUsage},
         {{"fit", "m.csv", "-o", "d", "--step", "1"}, "unexpected argument \"--step\"", fitUsage},
+        {{"fit", "m.csv", "-o", "d", "--family", "gamma"},
+         "--family must be shapes, markov, semi-markov or independent, not \"gamma\"", fitUsage},
+        {{"fit", "m.csv", "-o", "d", "--sill", "free"},
+         "--sill free needs --family independent: a valid model's sills are the classes' proportions", fitUsage},
+        {{"fit", "m.csv", "-o", "d", "--family", "markov", "--background", "sand"},
+         "--background names the class the shapes family infers; it needs the shapes family", fitUsage},
+        {{"fit", "m.csv", "-o", "d", "--folds", "3"}, "unexpected argument \"--folds\"", fitUsage},
+        {{"logs.csv", "--step", "1", "-o", "d", "--folds", "1"},
+         "--folds must be a whole number from 2 to 100, not \"1\"", oneGoUsage},
         {{"logs.csv", "--step", "1"}, "-o DIR is needed: the directory the fit is written to", oneGoUsage},
         {{"logs.csv", "--step", "1", "-o", "d", "--lags", "0"},
          "--lags must be a whole number from 1 to 1000 for a fit, not \"0\"", oneGoUsage},

@@ -35,7 +35,7 @@ TEST(PanelRun, ClassNamesAreNeverRunByGnuplot) {
         const std::string n = csvQuoted(c.name);
         ScratchDir dir;
         writeFile(dir.file("measured.csv"), "lag,distance,from,to,probability\n0,0," + n + "," + n + ",1\n1,1," + n + "," + n + ",1\n");
-        const RunResult run = runCommand(REDUZFIT_BINARY, {"fit", "measured.csv", "-o", "fitted"}, dir.path);
+        const RunResult run = runCommand(REDUZFIT_BINARY, {"fit", "measured.csv", "--family", "independent", "-o", "fitted"}, dir.path);
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_NE(readFile(dir.file("fitted/panel.gp")).find("\n" + c.label + "\n"), std::string::npos);
         for (const auto& [file, bytes] : filesIn(dir.path)) EXPECT_TRUE(file == "measured.csv" || file.starts_with("fitted/")) << file;
@@ -53,7 +53,7 @@ TEST(PanelRun, ClassNamesAreNeverRunByGnuplot) {
 // warns of, and draws them as empty cells.
 TEST(PanelRun, PairsWithNothingToDrawGiveGnuplotNothingToWarnOf) {
     if (!installed("gnuplot")) GTEST_SKIP() << "gnuplot is not installed";
-    const FitRun run = runFit({"fit", "measured.csv", "-o", "fitted"},
+    const FitRun run = runFit({"fit", "measured.csv", "--family", "independent", "-o", "fitted"},
                               {{"measured.csv", "lag,distance,from,to,probability\n0,0,a,a,1\n1,1,a,a,0.6\n0,0,a,b,0\n1,1,a,b,0.4\n"}});
     EXPECT_EQ(run.result.status, 3);
     EXPECT_EQ(run.files.count("fitted/panel.png"), 1u);
@@ -77,7 +77,7 @@ TEST(PanelRun, APanelOfManyClassesIsDrawnOrDeclinedNeverAHang) {
         ScratchDir dir;
         writeFile(dir.file("measured.csv"), measured);
         // timeout ends a fit that waits for ever, so that it does not hold up the tests.
-        const RunResult run = runCommand("/usr/bin/timeout", {"120", REDUZFIT_BINARY, "fit", "measured.csv", "-o", "fitted"}, dir.path);
+        const RunResult run = runCommand("/usr/bin/timeout", {"120", REDUZFIT_BINARY, "fit", "measured.csv", "--family", "independent", "-o", "fitted"}, dir.path);
         EXPECT_EQ(run.status, 3);
         EXPECT_EQ(run.err, "");
         const std::string written = "written        fitted/: " + std::to_string(n) + " folders, fits.csv, curves.csv, check.csv, panel.gp";

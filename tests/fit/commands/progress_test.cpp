@@ -124,7 +124,7 @@ TEST(Progress, FittingManyPairs) {
         ScratchDir dir;
         writeFile(dir.file("logs.csv"), logs);
         const TerminalRun run =
-            runOnTerminal(dir.path, {"logs.csv", "--step", "1", "--lags", "3", "--shapes", "5", "-o", "fitted"});
+            runOnTerminal(dir.path, {"logs.csv", "--step", "1", "--lags", "3", "--family", "independent", "--shapes", "5", "-o", "fitted"});
         EXPECT_EQ(run.status, 0);
         const std::string pairs = std::to_string(classes * classes) + " pairs";
         const std::size_t first = run.screen.find("\rfitting " + pairs + " [");
