@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "fit/base/number_text.hpp"
 
@@ -62,6 +63,79 @@ struct MarkovChain {
         const double piTo = toA ? piA() : 1 - piA();
         const double decay = std::exp(-rate * h);
         return fromA == toA ? piTo + (1 - piTo) * decay : piTo * (1 - decay);
+    }
+};
+
+// Beds of a chain started `burnIn` above each hole's top and cut there, so that each hole starts
+// where a stationary chain would be, its first bed cut as a hole cuts one.
+template <typename Thickness, typename Next>
+std::string stationaryLogs(std::uint64_t seed, int holes, double holeLength, double burnIn, Thickness thickness, Next next) {
+    std::mt19937_64 bits(seed);
+    std::string csv = "hole,from,to,class\n";
+    for (int h = 0; h < holes; ++h) {
+        int state = 0;
+        double at = -burnIn;
+        while (at < holeLength) {
+            const double end = std::min(holeLength, at + thickness(bits, state));
+            if (end > 0) {
+                for (const std::string& field : {std::to_string(h), fit::shortest(std::max(at, 0.0)), fit::shortest(end)}) {
+                    csv += field;
+                    csv += ',';
+                }
+                csv += static_cast<char>('A' + state);
+                csv += '\n';
+            }
+            at = end;
+            state = next(bits, state);
+        }
+    }
+    return csv;
+}
+
+// The class a row of probabilities (zero on the diagonal) draws.
+inline int drawnFrom(std::mt19937_64& bits, const std::vector<double>& row) {
+    double u = uniform(bits), total = 0;
+    for (std::size_t j = 0; j < row.size(); ++j) {
+        total += row[j];
+        if (u < total) return static_cast<int>(j);
+    }
+    for (std::size_t j = row.size(); j-- > 0;) {
+        if (row[j] > 0) return static_cast<int>(j);
+    }
+    return 0;
+}
+
+// A chain of K classes by its rates Q (rows summing to 0), or of beds by an embedded chain and
+// gamma thicknesses of a whole shape (sums of that many exponentials, the same bits with every
+// standard library).
+struct BedChain {
+    std::vector<std::vector<double>> embedded;  // [from][to], zero diagonal
+    std::vector<double> means;                  // mean thickness by class
+    int gammaShape = 1;                         // 1: exponential beds, a Markov chain
+
+    static BedChain markov(const std::vector<std::vector<double>>& rates) {
+        BedChain chain;
+        for (std::size_t i = 0; i < rates.size(); ++i) {
+            const double leaving = -rates[i][i];
+            chain.means.push_back(1 / leaving);
+            std::vector<double> row(rates.size(), 0.0);
+            for (std::size_t j = 0; j < rates.size(); ++j) row[j] = j == i ? 0 : rates[i][j] / leaving;
+            chain.embedded.push_back(row);
+        }
+        return chain;
+    }
+
+    std::string logs(std::uint64_t seed, int holes, double holeLength) const {
+        double longest = 0;
+        for (const double mean : means) longest = std::max(longest, mean);
+        return stationaryLogs(
+            seed, holes, holeLength, 40 * longest,
+            [&](std::mt19937_64& bits, int state) {
+                double thickness = 0;
+                for (int k = 0; k < gammaShape; ++k) thickness += waitFor(bits, gammaShape / means[static_cast<std::size_t>(state)]);
+                return thickness;
+            },
+            [&](std::mt19937_64& bits, int state) { return drawnFrom(bits, embedded[static_cast<std::size_t>(state)]); });
     }
 };
 

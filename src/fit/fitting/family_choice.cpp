@@ -31,7 +31,10 @@ Fitted fitCandidate(Family family, Method method, const FitData& data) {
             if (method == Method::beds) {
                 model.markov = markovFromBeds(*data.beds, model.step);
             } else {
-                const MarkovFit fit = fitMarkovRates(data.curves);
+                // The beds' rates, where there are beds, start the search near its end.
+                const std::optional<MarkovRates> start =
+                    data.beds ? std::optional<MarkovRates>(markovFromBeds(*data.beds, model.step)) : std::nullopt;
+                const MarkovFit fit = fitMarkovRates(data.curves, start ? &*start : nullptr);
                 model.markov = fit.chain;
                 fitted.search = fit.search;
             }

@@ -46,7 +46,26 @@ struct Problem {
     int n = 0;
     bool evenLags = true;  // distances k * d1: T at lag k is T(d1)^k
     long long evaluations = 0;
+    // The measured points by lag, dense: probability and support at [(lag * n + from) * n + to],
+    // support 0 where nothing was measured.
+    std::vector<double> measured;
+    std::vector<double> supports;
 };
+
+void tabulatePoints(Problem& pr) {
+    const std::size_t n = static_cast<std::size_t>(pr.n), lags = pr.curves.distances.size();
+    pr.measured.assign(lags * n * n, 0.0);
+    pr.supports.assign(lags * n * n, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = 0; j < n; ++j) {
+            for (const MeasuredPoint& point : curveOf(pr.curves, static_cast<int>(i), static_cast<int>(j))) {
+                const std::size_t at = (static_cast<std::size_t>(point.lag) * n + i) * n + j;
+                pr.measured[at] = point.probability;
+                pr.supports[at] = point.support;
+            }
+        }
+    }
+}
 
 // The weighted sum of squares of the chain with these log-rates against every measured point.
 double squares(const Problem& pr, const std::vector<double>& logRates) {
@@ -54,18 +73,25 @@ double squares(const Problem& pr, const std::vector<double>& logRates) {
     for (std::size_t k = 0; k < logRates.size(); ++k) offDiagonal[k] = std::exp(logRates[k]);
     const Matrix rates = matrixOf(pr.n, ratesOf(pr.n, offDiagonal.data()));
     const std::vector<double>& distances = pr.curves.distances;
-    std::vector<Matrix> atLag(distances.size());
-    atLag[0] = Matrix::Identity(pr.n, pr.n);
+    const std::size_t n = static_cast<std::size_t>(pr.n);
     const Matrix step = (rates * distances[1]).exp();
-    for (std::size_t lag = 1; lag < distances.size(); ++lag) {
-        atLag[lag] = pr.evenLags ? Matrix(atLag[lag - 1] * step) : Matrix((rates * distances[lag]).exp());
-    }
+    // T at each lag in turn, two matrices reused: the chain's K x K products are small enough
+    // that the coefficient-wise product beats the blocked one.
+    Matrix at = Matrix::Identity(pr.n, pr.n), next(pr.n, pr.n);
     double sum = 0;
-    for (int i = 0; i < pr.n; ++i) {
-        for (int j = 0; j < pr.n; ++j) {
-            for (const MeasuredPoint& point : curveOf(pr.curves, i, j)) {
-                const double r = point.probability - atLag[static_cast<std::size_t>(point.lag)](i, j);
-                sum += point.support * r * r;
+    for (std::size_t lag = 1; lag < distances.size(); ++lag) {
+        if (pr.evenLags) {
+            next.noalias() = at.lazyProduct(step);
+            at.swap(next);
+        } else {
+            at = (rates * distances[lag]).exp();
+        }
+        const double* measured = pr.measured.data() + lag * n * n;
+        const double* supports = pr.supports.data() + lag * n * n;
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::size_t j = 0; j < n; ++j) {
+                const double r = measured[i * n + j] - at(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(j));
+                sum += supports[i * n + j] * r * r;
             }
         }
     }
@@ -134,10 +160,11 @@ std::vector<double> transitionsAt(const MarkovRates& chain, double h) {
     return values;
 }
 
-MarkovFit fitMarkovRates(const MeasuredCurves& curves) {
+MarkovFit fitMarkovRates(const MeasuredCurves& curves, const MarkovRates* start) {
     const int n = static_cast<int>(curves.classes.size());
     assert(n >= 2 && curves.distances.size() >= 2 && "a chain of two classes or more, measured beyond lag 0");
-    Problem pr{curves, n, true, 0};
+    Problem pr{curves, n, true, 0, {}, {}};
+    tabulatePoints(pr);
     for (std::size_t lag = 1; lag < curves.distances.size(); ++lag) {
         const double even = curves.distances[1] * static_cast<double>(lag);
         pr.evenLags = pr.evenLags && std::fabs(curves.distances[lag] - even) <= 1e-12 * even;
@@ -148,17 +175,22 @@ MarkovFit fitMarkovRates(const MeasuredCurves& curves) {
     const double h = curves.distances[1];
     const std::vector<double> low(size, std::log(1e-4 / (h * static_cast<double>(curves.maxLag)))),
         high(size, std::log(100 / h));
-    const SearchBox box{low, high, std::vector<double>(size, 0.3), 1e-5, 1e-10, static_cast<int>(400 + 200 * size)};
+    // A thousandth of a rate is far finer than any measured set tells rates apart.
+    const SearchBox box{low, high, std::vector<double>(size, 0.3), 1e-3, 1e-8, static_cast<int>(400 + 200 * size)};
     MarkovFit best;
     best.wss = HUGE_VAL;
-    for (const double scale : {1.0, 0.5, 2.0}) {
+    // Scale 0 stands for the given start.
+    const std::vector<double> scales = start != nullptr ? std::vector<double>{0.0, 1.0} : std::vector<double>{1.0, 0.5, 2.0};
+    for (const double scale : scales) {
         std::vector<double> x;
         for (int i = 0; i < n; ++i) {
             const double rest = 1 - shares[static_cast<std::size_t>(i)];
             for (int j = 0; j < n; ++j) {
                 if (j == i) continue;
                 const double share = rest > 0 ? shares[static_cast<std::size_t>(j)] / rest : 1.0 / (n - 1);
-                x.push_back(std::clamp(std::log(std::max(scale * leavingRate(curves, i) * share, 1e-300)), low[0], high[0]));
+                const double rate = scale == 0 ? start->rates[static_cast<std::size_t>(i * n + j)]
+                                               : scale * leavingRate(curves, i) * share;
+                x.push_back(std::clamp(std::log(std::max(rate, 1e-300)), low[0], high[0]));
             }
         }
         const int result = searchLocally(box, objective, &pr, x, "the Markov chain");

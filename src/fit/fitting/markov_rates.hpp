@@ -40,9 +40,10 @@ struct MarkovFit {
 
 // The rates fitted to every measured curve at once by least squares weighted by the support,
 // from several starts: the diagonal from each auto-curve's first lag (1 - t_ii(h1) = h1 / mean
-// length), the off-diagonal shared as the to-classes' proportions share what is left. Needs at
-// least two classes and a lag above 0 measured.
-MarkovFit fitMarkovRates(const MeasuredCurves& curves);
+// length), the off-diagonal shared as the to-classes' proportions share what is left, that
+// halved and doubled; given a start (the beds' rates), from it and from the first lags alone.
+// Needs at least two classes and a lag above 0 measured.
+MarkovFit fitMarkovRates(const MeasuredCurves& curves, const MarkovRates* start = nullptr);
 
 // The rates from the beds: R_ij = (beds of i passing to j) / (the logged length of i), the
 // chain's own estimate when each bed cut by a hole's end or a gap counts its length but no end
