@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -85,7 +86,7 @@ std::string candidateName(const Candidate& c) {
     return name;
 }
 
-void printGoals() {
+void printGoals(int seeds) {
     std::vector<KnownSet> sets;
     sets.push_back(markovSet("two-class Markov", {{-0.2, 0.2}, {0.3, -0.3}}));
     sets.push_back(markovSet("three-class Markov", {{-0.40, 0.30, 0.10}, {0.05, -0.25, 0.20}, {0.35, 0.15, -0.50}}));
@@ -95,15 +96,15 @@ void printGoals() {
             double chosenError = 0, worstRatio = 0;
             std::vector<double> each;
             std::vector<std::string> names;
-            for (std::uint64_t seed = 1; seed <= 5; ++seed) {
+            for (std::uint64_t seed = 1; seed <= static_cast<std::uint64_t>(seeds); ++seed) {
                 const Chosen c = chooseFor(set.chain.logs(seed, holes, 50), 0.25, 40);
                 const Candidate& chosen = c.choice.candidates[static_cast<std::size_t>(c.choice.chosen)];
-                chosenError += meanError(chosen.model, c.classes, set.truth) / 5;
+                chosenError += meanError(chosen.model, c.classes, set.truth) / seeds;
                 double best = HUGE_VAL;
                 each.resize(c.choice.candidates.size(), 0.0);
                 names.clear();
                 for (std::size_t k = 0; k < c.choice.candidates.size(); ++k) {
-                    each[k] += meanError(c.choice.candidates[k].model, c.classes, set.truth) / 5;
+                    each[k] += meanError(c.choice.candidates[k].model, c.classes, set.truth) / seeds;
                     names.push_back(candidateName(c.choice.candidates[k]));
                     best = std::min(best, *c.choice.candidates[k].heldOutError);
                 }
@@ -143,8 +144,9 @@ BENCHMARK(measureAndChoose)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv) {
     for (int a = 1; a < argc; ++a) {
-        if (std::strcmp(argv[a], "--goals") == 0) {
-            printGoals();
+        // --goals over seeds 1 to 5, as the goals are set; --goals=N over seeds 1 to N.
+        if (std::strncmp(argv[a], "--goals", 7) == 0) {
+            printGoals(argv[a][7] == '=' ? std::atoi(argv[a] + 8) : 5);
             return 0;
         }
     }

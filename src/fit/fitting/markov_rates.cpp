@@ -2,13 +2,14 @@
 
 #include <Eigen/Dense>
 #include <unsupported/Eigen/MatrixFunctions>
+#include <unsupported/Eigen/NonLinearOptimization>
+#include <unsupported/Eigen/NumericalDiff>
 
 #include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <string>
 
-#include "fit/fitting/local_search.hpp"
 
 namespace reduz::fit {
 
@@ -50,6 +51,8 @@ struct Problem {
     // support 0 where nothing was measured.
     std::vector<double> measured;
     std::vector<double> supports;
+    double low = 0;   // bounds of every log-rate
+    double high = 0;
 };
 
 void tabulatePoints(Problem& pr) {
@@ -67,10 +70,14 @@ void tabulatePoints(Problem& pr) {
     }
 }
 
-// The weighted sum of squares of the chain with these log-rates against every measured point.
-double squares(const Problem& pr, const std::vector<double>& logRates) {
-    std::vector<double> offDiagonal(logRates.size());
-    for (std::size_t k = 0; k < logRates.size(); ++k) offDiagonal[k] = std::exp(logRates[k]);
+// The chain with these log-rates (each within [low, high]) against every measured point above
+// lag 0: visit(index, sqrt(support) * (measured - T)) for each point with a support above 0, in
+// one fixed order. False when T is not finite.
+template <typename Visit>
+bool visitResiduals(const Problem& pr, const double* logRates, Visit visit) {
+    const std::size_t size = static_cast<std::size_t>(pr.n * (pr.n - 1));
+    std::vector<double> offDiagonal(size);
+    for (std::size_t k = 0; k < size; ++k) offDiagonal[k] = std::exp(std::clamp(logRates[k], pr.low, pr.high));
     const Matrix rates = matrixOf(pr.n, ratesOf(pr.n, offDiagonal.data()));
     const std::vector<double>& distances = pr.curves.distances;
     const std::size_t n = static_cast<std::size_t>(pr.n);
@@ -78,7 +85,7 @@ double squares(const Problem& pr, const std::vector<double>& logRates) {
     // T at each lag in turn, two matrices reused: the chain's K x K products are small enough
     // that the coefficient-wise product beats the blocked one.
     Matrix at = Matrix::Identity(pr.n, pr.n), next(pr.n, pr.n);
-    double sum = 0;
+    std::size_t index = 0;
     for (std::size_t lag = 1; lag < distances.size(); ++lag) {
         if (pr.evenLags) {
             next.noalias() = at.lazyProduct(step);
@@ -86,23 +93,44 @@ double squares(const Problem& pr, const std::vector<double>& logRates) {
         } else {
             at = (rates * distances[lag]).exp();
         }
+        if (!at.allFinite()) return false;
         const double* measured = pr.measured.data() + lag * n * n;
         const double* supports = pr.supports.data() + lag * n * n;
-        for (std::size_t i = 0; i < n; ++i) {
-            for (std::size_t j = 0; j < n; ++j) {
-                const double r = measured[i * n + j] - at(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(j));
-                sum += supports[i * n + j] * r * r;
-            }
+        for (std::size_t k = 0; k < n * n; ++k) {
+            if (!(supports[k] > 0)) continue;
+            const double t = at(static_cast<Eigen::Index>(k / n), static_cast<Eigen::Index>(k % n));
+            visit(index++, std::sqrt(supports[k]) * (measured[k] - t));
         }
     }
-    return std::isfinite(sum) ? sum : HUGE_VAL;
+    return true;
 }
 
-double objective(unsigned size, const double* x, double*, void* data) {
-    Problem& pr = *static_cast<Problem*>(data);
-    ++pr.evaluations;
-    return squares(pr, std::vector<double>(x, x + size));
+// The weighted sum of squares of the chain with these log-rates against every measured point.
+double squares(const Problem& pr, const std::vector<double>& logRates) {
+    double sum = 0;
+    const bool finite = visitResiduals(pr, logRates.data(), [&](std::size_t, double r) { sum += r * r; });
+    return finite && std::isfinite(sum) ? sum : HUGE_VAL;
 }
+
+// The residuals as Eigen's Levenberg-Marquardt takes them, its Jacobian by forward differences.
+struct Residuals {
+    using Scalar = double;
+    enum { InputsAtCompileTime = Eigen::Dynamic, ValuesAtCompileTime = Eigen::Dynamic };
+    using InputType = Eigen::VectorXd;
+    using ValueType = Eigen::VectorXd;
+    using JacobianType = Eigen::MatrixXd;
+    Problem* pr = nullptr;
+    Eigen::Index parameters = 0;
+    Eigen::Index points = 0;
+    Eigen::Index inputs() const { return parameters; }
+    Eigen::Index values() const { return points; }
+    int operator()(const Eigen::VectorXd& x, Eigen::VectorXd& residuals) const {
+        ++pr->evaluations;
+        // A chain whose T overflows stops the search where it stands (a negative answer).
+        return visitResiduals(*pr, x.data(), [&](std::size_t k, double r) { residuals(static_cast<Eigen::Index>(k)) = r; }) ? 0 : -1;
+    }
+};
+
 
 // Each class's share of the logged length: the support of its auto-curve at lag 0.
 std::vector<double> sharesOf(const MeasuredCurves& curves) {
@@ -163,7 +191,7 @@ std::vector<double> transitionsAt(const MarkovRates& chain, double h) {
 MarkovFit fitMarkovRates(const MeasuredCurves& curves, const MarkovRates* start) {
     const int n = static_cast<int>(curves.classes.size());
     assert(n >= 2 && curves.distances.size() >= 2 && "a chain of two classes or more, measured beyond lag 0");
-    Problem pr{curves, n, true, 0, {}, {}};
+    Problem pr{curves, n, true, 0, {}, {}, 0, 0};
     tabulatePoints(pr);
     for (std::size_t lag = 1; lag < curves.distances.size(); ++lag) {
         const double even = curves.distances[1] * static_cast<double>(lag);
@@ -175,8 +203,12 @@ MarkovFit fitMarkovRates(const MeasuredCurves& curves, const MarkovRates* start)
     const double h = curves.distances[1];
     const std::vector<double> low(size, std::log(1e-4 / (h * static_cast<double>(curves.maxLag)))),
         high(size, std::log(100 / h));
-    // A thousandth of a rate is far finer than any measured set tells rates apart.
-    const SearchBox box{low, high, std::vector<double>(size, 0.3), 1e-3, 1e-8, static_cast<int>(400 + 200 * size)};
+    pr.low = low[0];
+    pr.high = high[0];
+    Eigen::Index points = 0;
+    for (const double support : pr.supports) points += support > 0;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(n) * static_cast<std::size_t>(n); ++k) points -= pr.supports[k] > 0;  // lag 0
+    const Residuals residuals{&pr, static_cast<Eigen::Index>(size), points};
     MarkovFit best;
     best.wss = HUGE_VAL;
     // Scale 0 stands for the given start.
@@ -193,7 +225,19 @@ MarkovFit fitMarkovRates(const MeasuredCurves& curves, const MarkovRates* start)
                 x.push_back(std::clamp(std::log(std::max(rate, 1e-300)), low[0], high[0]));
             }
         }
-        const int result = searchLocally(box, objective, &pr, x, "the Markov chain");
+        int result = 0;
+        // Fewer points than rates leave the rates where they start: nothing tells them apart.
+        if (points >= static_cast<Eigen::Index>(size)) {
+            Eigen::NumericalDiff<Residuals> differences(residuals);
+            Eigen::LevenbergMarquardt<Eigen::NumericalDiff<Residuals>> search(differences);
+            search.parameters.maxfev = static_cast<Eigen::Index>(60 * (size + 1));
+            // A thousandth of a rate is far finer than any measured set tells rates apart.
+            search.parameters.xtol = 1e-4;
+            search.parameters.ftol = 1e-8;
+            Eigen::VectorXd at = Eigen::Map<const Eigen::VectorXd>(x.data(), static_cast<Eigen::Index>(size));
+            result = static_cast<int>(search.minimize(at));
+            for (unsigned k = 0; k < size; ++k) x[k] = std::clamp(at(static_cast<Eigen::Index>(k)), low[0], high[0]);
+        }
         ++best.search.searches;
         const double least = squares(pr, x);
         if (!(least < best.wss)) continue;

@@ -38,7 +38,8 @@ struct MarkovFit {
     long long evaluations = 0;
 };
 
-// The rates fitted to every measured curve at once by least squares weighted by the support,
+// The rates fitted to every measured curve at once by least squares weighted by the support
+// (Eigen's Levenberg-Marquardt over the logarithms of the rates, its Jacobian by differences),
 // from several starts: the diagonal from each auto-curve's first lag (1 - t_ii(h1) = h1 / mean
 // length), the off-diagonal shared as the to-classes' proportions share what is left, that
 // halved and doubled; given a start (the beds' rates), from it and from the first lags alone.

@@ -37,7 +37,9 @@ struct SearchSummary {
     int searches = 0;  // local searches run, one from each of the best starts
     // NLopt's result (nlopt_result) of the search whose point was kept: 3 the objective's tolerance
     // reached, 4 the parameters', 5 the evaluations' limit, -4 stopped by round-off; 0 when the
-    // kept point was not searched from (nothing moved) or none was kept.
+    // kept point was not searched from (nothing moved) or none was kept. The Markov chain's
+    // searches are Eigen's Levenberg-Marquardt: its status (1 to 4 converged, 5 the evaluations'
+    // limit, 6 to 8 the tolerances too small to go on, -1 a chain that overflowed).
     int result = 0;
 };
 
