@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cmath>
 #include <functional>
 #include <random>
@@ -226,6 +228,38 @@ TEST(RowFits, RefusesWhatCannotBeFitted) {
         {two, {{9}, 0, 0}},            // with a background, no auto shape
     };
     for (const Case& c : cases) EXPECT_THROW(fitRows(c.curves, c.options), InputError);
+}
+
+// What six classes and 200 lags cost: run with --gtest_also_run_disabled_tests; only told.
+TEST(RowFits, DISABLED_CostOfSixClassesAtTwoHundredLags) {
+    std::vector<double> rates(36, 0.0);
+    for (int i = 0; i < 6; ++i) {
+        for (int j = 0; j < 6; ++j) {
+            if (i == j) continue;
+            rates[static_cast<std::size_t>(i * 6 + j)] = 0.02 * (1 + (i * 7 + j * 3) % 5);
+            rates[static_cast<std::size_t>(i * 7)] -= rates[static_cast<std::size_t>(i * 6 + j)];
+        }
+    }
+    const MarkovRates chain = markovChainOf(6, rates);
+    const MeasuredCurves curves = curvesOf(
+        chain.proportions, 200,
+        [&](int i, int j, int lag) { return std::clamp(chainAt(chain, i, j, lag) + 0.01 * std::sin(lag * (i + 2 * j + 1)), 0.0, 1.0); },
+        [](int, int, int lag) { return 1000.0 - 4 * lag; });
+    for (const std::optional<int> background : {std::optional<int>{}, std::optional<int>{0}}) {
+        for (unsigned threads : {1u, 2u}) {
+            const auto start = std::chrono::steady_clock::now();
+            const std::vector<RowFit> rows = fitRows(curves, RowFitOptions{{}, background, threads});
+            const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
+            long long evaluations = 0;
+            std::string starts;
+            for (const RowFit& row : rows) {
+                evaluations += row.evaluations;
+                starts += std::to_string(static_cast<int>(row.start));
+            }
+            std::printf("6 classes, 200 lags%s, %u thread(s): %.2f s, %lld evaluations, starts %s\n",
+                        background ? ", background" : "", threads, spent.count(), evaluations, starts.c_str());
+        }
+    }
 }
 
 }  // namespace
