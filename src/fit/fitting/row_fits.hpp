@@ -1,0 +1,100 @@
+#pragma once
+// Catalogue shapes with the row's remainder: a family valid by construction. In each row i (the
+// from-class), K - 1 curves take catalogue shapes with their sills fixed at the to-classes'
+// proportions p_j, and the remaining curve r is 1 - the sum of the others, so every row sums to 1
+// at any distance and tends to p.
+//
+//   3 classes, p {0.2, 0.3, 0.5}, no background:
+//     row 0 -> t_01, t_02 shapes with sills 0.3, 0.5; t_00 = 1 - t_01 - t_02 (remainder 0)
+//   background 2:
+//     row 0 -> t_00 an auto shape (sill 0.2), t_01 a cross shape (0.3); t_02 = 1 - the two
+//     row 2 -> t_20, t_21 cross shapes;                                  t_22 = 1 - the two
+//
+// The family's shapes are those that give t(0) = 1 (auto) or 0 (cross) and reach their sill:
+//   auto  1 linear, 2 spherical, 3 exponential, 4 Gaussian: 1 - (1 - s) f, f(0) = 1, f -> 0
+//         7 dampened hole effect: 1 - (1 - s)(1 - cos(pi h / D) e^(-3h/a)): 1 at 0, s at infinity
+//   cross 1 to 4 and 7 as s (1 - f); 9, 10, 11 s (f + W g) with the gamma density g(0) = 0,
+//         which needs ALFA > 1: the family keeps ALFA in [1.001, 31]
+//   not:  5 nugget (t(0) = s), 6 hole effect (cos(pi h / a) never settles), 8 power (C h^W has
+//         no sill), 12 test gamma (no sill, not 0 at 0)
+// Linear, spherical, exponential and Gaussian never pass their sill; 7, 9, 10 and 11 may, and an
+// auto 7 with s < 1/2 may go below 0.
+//
+// What is checked, for each row returned (and at every step of the search, as a penalty):
+//   - every curve and the remainder in [0, 1] at h = k / 8, k = 0..8N, and t(0) exactly 1 or 0;
+//   - beyond N, each curve's distance from its sill is bounded by an envelope that does not grow
+//     past its start (e^(-3h/a) (1 - s or s) for 3 and 7, e^(-3 (h/a)^2) for 4, 0 past the range
+//     for 1 and 2, s (g(h) + the rise's bound) for 9 to 11, past the bump's mode a BETA (ALFA - 1)):
+//     the tail distance H >= N is the first where the envelopes of the curves sum to at most
+//     min(p_r, 1 - p_r) and each is at most min(p_j, 1 - p_j), which makes the row valid at
+//     every h >= H; between N and H the curves are sampled at steps of 1/8 lag (coarser, by
+//     powers of 2, when the tail is long: at most 8N steps). A tail beyond 64 N + 64 lags is not
+//     shown valid.
+//   - Proved, not checked: a row whose remainder is its auto curve (r = i) and whose shapes are
+//     1 to 4 (each cross curve in [0, p_j], so the remainder is in [p_i, 1]), and a row whose
+//     curves share one such shape and range (then t_ib = p_b (1 - f) with f the shared fall).
+// The values at h = k / 8 are the catalogue's own: the shape evaluated at whole lags with its
+// lengths (range, D) times 8, which gives the same bits as at k / 8.
+//
+// Fitting a row: each curve's candidates fitted alone (fitShape with the sill p_j), the least AIC
+// kept; then coordinate passes over the curves, each curve's moved parameters (those of its fit
+// plan, and W for 9 to 11) searched by Sbplx against the whole row's support-weighted squares
+// (lags 1..N of all K curves, the remainder's too) plus a penalty for going outside [0, 1].
+// When that row is not valid, the same from the best shapes 1 to 4 alone; when that is not
+// valid either (with a background), every curve takes one of them with one shared range.
+//
+// The proportions are taken over their sum (classes.csv may give them rounded). Rows are fitted
+// on threads like fitPairs; each row's result is the same whatever the number of threads.
+
+#include <optional>
+#include <vector>
+
+#include "fit/fitting/measured_curves.hpp"
+#include "fit/fitting/shape_fit.hpp"
+
+namespace reduz::fit {
+
+struct RowFitOptions {
+    std::vector<int> models;        // the shapes to try; empty: the family's (above); others ignored
+    std::optional<int> background;  // the class every row but its own takes as its remainder
+    unsigned threads = 0;           // 0: one a core
+};
+
+// Which start the row returned was refined from.
+enum class RowStart {
+    bestByAic,      // each curve's least-AIC shape alone
+    boundedShapes,  // each curve's least-AIC shape of 1 to 4
+    sharedRange,    // one shape of 1 to 4 and one range for every curve
+};
+
+struct RowFit {
+    int from = 0;
+    int remainder = 0;                    // the column inferred as 1 - the others
+    std::vector<ShapeFit> curves;         // by to-class; the remainder's entry: shape nullptr,
+                                          // fitted = remainderValues, wrmse its misfit
+    std::vector<double> remainderValues;  // lags 0..N
+    std::vector<double> proportions;      // the sills, summing to 1: where every curve tends
+    double tailDistance = 0;              // H: beyond it the envelopes keep the row valid
+    double wss = 0;                       // the row's support-weighted squares, remainder included
+    RowStart start = RowStart::bestByAic;
+    SearchSummary search;                 // the joint passes: searches run, the last one's result
+    std::vector<int> searchResults;       // NLopt's result of every search of the joint passes
+    long long evaluations = 0;            // the catalogue's, alone fits included
+};
+
+// One row a class. Throws InputError without proportions for every class, with a proportion
+// below 0 or all 0, with a background that is not a class, and for named shapes with none of the
+// family's for a kind the rows need (cross shapes; auto shapes too with a background).
+std::vector<RowFit> fitRows(const MeasuredCurves& curves, const RowFitOptions& options);
+
+// t_{from,to} at any lag h >= 0 (a real number of lags): a shape's value by shapeValue, the
+// remainder 1 - the others (within [0, 1]: round-off may take it 1e-13 outside, never more).
+// Far beyond the tail distance, where a gamma bump's (h/a)^(ALFA-1) passes a double and the
+// catalogue cannot evaluate the curve, its sill.
+//   rowValueAt(row, row.remainder, 0) -> 1 (r = i) or 0      rowValueAt(row, j, 1e9) -> p_j
+double rowValueAt(const RowFit& row, int to, double lag);
+
+// The family's shapes of a kind among models (empty: all of them).
+std::vector<const Shape*> rowCandidatesOf(int kind, const std::vector<int>& models);
+
+}  // namespace reduz::fit
