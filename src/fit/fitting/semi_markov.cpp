@@ -19,7 +19,7 @@ using Matrix = Eigen::MatrixXd;
 constexpr int mostCells = 3000;       // of a grid semiMarkovOf chooses
 constexpr double cellsAScale = 20;    // cells to the smallest class's scale of thickness
 constexpr double horizonPast = 1.25;  // the horizon, in farthest distances
-constexpr double negligible = 1e-17;  // a tail of a bed's thickness the sums pass over
+constexpr double negligible = 1e-13;  // a tail of a bed's thickness the sums pass over
 constexpr double leastShape = 0.05, mostShape = 100;
 
 double at(const std::vector<double>& v, int i) { return v[static_cast<std::size_t>(i)]; }
@@ -105,38 +105,35 @@ ClassGrid gridOf(double shape, double mean, double d, int cells) {
 
 // T(n d) for n = 0..cells. phi(n) and t(n) are sums over the cells m = 1..n of the cell's
 // weights times P phi at its ends, n - m + 1 (near) and n - m (far); Q(l) = P phi(l) is kept
-// for every l, so that both sums cost K^2 a cell.
+// for every l, so that both sums cost K^2 a cell, and each row's sums stop where its class's
+// bed and rest have less than `negligible` left (the row's sum is then short by less than
+// 1e-13, and taken back to 1).
 void tabulate(SemiMarkov& chain) {
     const int n = chain.classes, cells = chain.cells, kk = n * n;
     const double d = chain.spacing;
     std::vector<ClassGrid> grids;
     for (int k = 0; k < n; ++k) grids.push_back(gridOf(at(chain.shapes, k), at(chain.means, k), d, cells));
-    // The cells beyond which every class's bed and rest have less than `negligible` left: the
-    // sums stop there (a row's sum is then short by less than 1e-16, and taken back to 1).
-    int reach = 1;
+    // By class k: the cells its row sums over, and the coefficient of Q(l)'s row k in phi(n) and
+    // t(n) by distance e = n - l at [k * (reach + 1) + e]: the far end of cell e and the near end
+    // of cell e + 1. For l = 0 only the far end of cell n counts, and at e = 0 the near end of
+    // cell 1 (phi's implicit term, t's last).
+    std::vector<int> reach;
     for (const ClassGrid& g : grids) {
         int e = cells;
         while (e > 1 && g.survival[static_cast<std::size_t>(e - 1)] < negligible &&
                g.rest[static_cast<std::size_t>(e - 1)] < negligible) {
             --e;
         }
-        reach = std::max(reach, e);
+        reach.push_back(e);
     }
-    // The coefficient of Q(l)'s entry [k * n + j] in phi(n) and t(n) by distance e = n - l, at
-    // [e * n * n + k * n + j] (row k's, repeated along the row, so that a cell's sums run over
-    // the n * n entries at once): the far end of cell e and the near end of cell e + 1. For
-    // l = 0 only the far end of cell n counts, and at e = 0 the near end of cell 1 (phi's
-    // implicit term, t's last).
-    const std::size_t kept = static_cast<std::size_t>(reach) + 1;
-    std::vector<double> bedBoth(kept * static_cast<std::size_t>(kk)), restBoth(bedBoth.size());
-    for (std::size_t e = 1; e < kept; ++e) {
-        for (int k = 0; k < n; ++k) {
-            const ClassGrid& g = grids[static_cast<std::size_t>(k)];
-            for (int j = 0; j < n; ++j) {
-                const std::size_t c = e * static_cast<std::size_t>(kk) + static_cast<std::size_t>(k * n + j);
-                bedBoth[c] = g.bedFar[e] + g.bedNear[e + 1];
-                restBoth[c] = g.restFar[e] + g.restNear[e + 1];
-            }
+    const int longest = *std::max_element(reach.begin(), reach.end()), stride = longest + 1;
+    std::vector<double> bedBoth(static_cast<std::size_t>(n * stride), 0.0), restBoth(bedBoth.size(), 0.0);
+    for (int k = 0; k < n; ++k) {
+        const ClassGrid& g = grids[static_cast<std::size_t>(k)];
+        for (int e = 1; e <= reach[static_cast<std::size_t>(k)]; ++e) {
+            const std::size_t i = static_cast<std::size_t>(e);
+            at(bedBoth, k * stride + e) = g.bedFar[i] + g.bedNear[i + 1];
+            at(restBoth, k * stride + e) = g.restFar[i] + g.restNear[i + 1];
         }
     }
     Matrix p(n, n);
@@ -147,40 +144,48 @@ void tabulate(SemiMarkov& chain) {
     for (int k = 0; k < n; ++k) implicit.row(k) -= grids[static_cast<std::size_t>(k)].bedNear[1] * p.row(k);
     const Eigen::PartialPivLU<Matrix> solver(implicit);
 
-    std::vector<double> q(static_cast<std::size_t>((cells + 1) * kk));
-    chain.table.assign(q.size(), 0.0);
+    // Q(l) at [l * wide + k * row + j], each row padded to a whole number of blocks.
+    constexpr int block = 2;  // entries of a row summed at once, in registers
+    const int row = (n + block - 1) / block * block, wide = n * row;
+    std::vector<double> q(static_cast<std::size_t>((cells + 1) * wide), 0.0);
+    chain.table.assign(static_cast<std::size_t>((cells + 1) * kk), 0.0);
     for (int k = 0; k < n; ++k) {
         at(chain.table, k * n + k) = 1;
-        for (int j = 0; j < n; ++j) at(q, k * n + j) = p(k, j);  // P phi(0) = P
+        for (int j = 0; j < n; ++j) at(q, k * row + j) = p(k, j);  // P phi(0) = P
     }
-    std::vector<double> phiSum(static_cast<std::size_t>(kk)), tSum(static_cast<std::size_t>(kk));
+    std::vector<double> phiSum(static_cast<std::size_t>(wide)), tSum(phiSum.size());
     Matrix phi(n, n), right(n, n);
     for (int step = 1; step <= cells; ++step) {
-        std::fill(phiSum.begin(), phiSum.end(), 0.0);
-        std::fill(tSum.begin(), tSum.end(), 0.0);
-        double* phiRow = phiSum.data();
-        double* tRow = tSum.data();
-        for (int l = std::max(1, step - reach); l < step; ++l) {
-            const double* bed = bedBoth.data() + (step - l) * kk;
-            const double* rest = restBoth.data() + (step - l) * kk;
-            const double* ql = q.data() + l * kk;
-            for (int i = 0; i < kk; ++i) {
-                phiRow[i] += bed[i] * ql[i];
-                tRow[i] += rest[i] * ql[i];
-            }
-        }
         for (int k = 0; k < n; ++k) {
-            const ClassGrid& g = grids[static_cast<std::size_t>(k)];
-            const std::size_t i = static_cast<std::size_t>(step);
-            if (step <= reach) {  // l = 0: the far end of cell `step` alone
-                for (int j = 0; j < n; ++j) {
-                    phiRow[k * n + j] += g.bedFar[i] * at(q, k * n + j);
-                    tRow[k * n + j] += g.restFar[i] * at(q, k * n + j);
+            const int from = std::max(1, step - reach[static_cast<std::size_t>(k)]);
+            const double* bed = bedBoth.data() + k * stride + step;  // bed[-l]: distance step - l
+            const double* rest = restBoth.data() + k * stride + step;
+            for (int first = k * row; first < (k + 1) * row; first += block) {
+                double phiPart[block] = {}, tPart[block] = {};
+                for (int l = from; l < step; ++l) {
+                    const double b = bed[-l], r = rest[-l];
+                    const double* ql = q.data() + l * wide + first;
+                    for (int i = 0; i < block; ++i) {
+                        phiPart[i] += b * ql[i];
+                        tPart[i] += r * ql[i];
+                    }
+                }
+                for (int i = 0; i < block; ++i) {
+                    at(phiSum, first + i) = phiPart[i];
+                    at(tSum, first + i) = tPart[i];
                 }
             }
-            phiRow[k * n + k] += g.survival[i];
-            tRow[k * n + k] += g.rest[i];
-            for (int j = 0; j < n; ++j) right(k, j) = phiRow[k * n + j];
+            const ClassGrid& g = grids[static_cast<std::size_t>(k)];
+            const std::size_t i = static_cast<std::size_t>(step);
+            if (step <= reach[static_cast<std::size_t>(k)]) {  // l = 0: the far end of cell `step` alone
+                for (int j = 0; j < n; ++j) {
+                    at(phiSum, k * row + j) += g.bedFar[i] * at(q, k * row + j);
+                    at(tSum, k * row + j) += g.restFar[i] * at(q, k * row + j);
+                }
+            }
+            at(phiSum, k * row + k) += g.survival[i];
+            at(tSum, k * row + k) += g.rest[i];
+            for (int j = 0; j < n; ++j) right(k, j) = at(phiSum, k * row + j);
         }
         phi = solver.solve(right);
         // Only rounding can take phi off [0, 1] or its rows off 1: (I - diag(w) P)^-1 is >= 0.
@@ -193,13 +198,13 @@ void tabulate(SemiMarkov& chain) {
             phi.row(k) /= sum;
         }
         const Matrix next = p * phi;
-        double* qn = q.data() + step * kk;
+        double* qn = q.data() + step * wide;
         double* t = chain.table.data() + step * kk;
         for (int k = 0; k < n; ++k) {
             const double r = grids[static_cast<std::size_t>(k)].restNear[1];
             for (int j = 0; j < n; ++j) {
-                qn[k * n + j] = next(k, j);
-                t[k * n + j] = tRow[k * n + j] + r * next(k, j);
+                qn[k * row + j] = next(k, j);
+                t[k * n + j] = at(tSum, k * row + j) + r * next(k, j);
             }
             normalise(t + k * n, n);
         }

@@ -45,7 +45,7 @@ void expectValid(const SemiMarkov& chain, double h, const std::string& what) {
 // the proportions far beyond it.
 TEST(SemiMarkov, ValidAtAnyDistance) {
     std::mt19937_64 bits(41);
-    for (int trial = 0; trial < 70; ++trial) {
+    for (int trial = 0; trial < 42; ++trial) {
         const int n = 2 + trial % 7;
         std::vector<double> embedded(at(n * n), 0.0), shapes, means;
         for (int i = 0; i < n; ++i) {
