@@ -3,7 +3,8 @@
 // measured at 200 lags spanning a whole hole. The sweep alone, reading the CSV, and the whole
 // measurement in-process from CSV text to the two files' text. Then `reduzfit fit` over what
 // that measures: 36 pairs at 200 lags, every candidate shape of each pair (8 auto, 11 cross),
-// on one thread and on one a core, with the shape evaluations it made.
+// on one thread and on one a core, with the shape evaluations it made. And the table of a
+// semi-Markov chain of 6 classes (means near 1, shapes 1 to 6) to distances of 50.
 //
 //   build/bench/fit_bench [--benchmark_filter=REGEX]
 //   build/bench/fit_bench --write-logs=FILE      writes the logs as CSV and stops, for timing
@@ -17,10 +18,12 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fit/base/number_text.hpp"
 #include "fit/commands/fit_command.hpp"
 #include "fit/fitting/pair_fits.hpp"
+#include "fit/fitting/semi_markov.hpp"
 #include "fit/measuring/interval_csv.hpp"
 #include "fit/measuring/measured_csv.hpp"
 #include "fit/measuring/sweep.hpp"
@@ -96,6 +99,18 @@ void fitAll(benchmark::State& state) {
     state.counters["pairs"] = static_cast<double>(curves.classes.size() * curves.classes.size());
 }
 
+void semiMarkovTable(benchmark::State& state) {
+    std::vector<double> embedded(classes * classes, 1.0 / (classes - 1)), shapes, means;
+    for (int i = 0; i < classes; ++i) {
+        embedded[static_cast<std::size_t>(i * classes + i)] = 0;
+        shapes.push_back(1 + i);
+        means.push_back(0.8 + 0.1 * i);
+    }
+    int cells = 0;
+    for (auto _ : state) cells = reduz::fit::semiMarkovOf(classes, embedded, shapes, means, 50, 0.25).cells;
+    state.counters["cells"] = cells;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,6 +129,7 @@ int main(int argc, char** argv) {
         ->Arg(2)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
+    benchmark::RegisterBenchmark("semiMarkovOf/6-classes-to-50", semiMarkovTable)->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
