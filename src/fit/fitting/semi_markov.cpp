@@ -296,7 +296,7 @@ SemiMarkov semiMarkovOfMarkov(const MarkovRates& chain, double farthest, double 
                                       : rest > 0  ? at(chain.proportions, j) / rest
                                                   : 1.0 / (n - 1);
         }
-        means.push_back(leaving > 0 ? 1 / leaving : 10 * farthest);
+        means.push_back(leaving > 0 ? 1 / leaving : 10 * (farthest > 0 ? farthest : 1.0));
     }
     return semiMarkovOf(n, std::move(embedded), std::move(shapes), std::move(means), farthest, step);
 }
@@ -354,8 +354,10 @@ double thicknessObjective(unsigned, const double* x, double*, void* data) {
 
 SemiMarkovFit fitSemiMarkovBeds(const Beds& beds, double farthest, double step) {
     const int n = beds.classes;
-    assert(n >= 2 && "a chain of two classes or more");
     const auto size = static_cast<std::size_t>(n);
+    assert(n >= 2 && "a chain of two classes or more");
+    assert(beds.loggedLength.size() == size && beds.transitions.size() == size * size && beds.whole.size() == size &&
+           beds.cut.size() == size);
     double logged = 0, endedAll = 0;
     std::vector<double> ended(size, 0.0);
     for (int k = 0; k < n; ++k) {
