@@ -272,11 +272,25 @@ std::vector<FileText> validFiles(const MeasuredCurves& curves, const FamilyChoic
     return files;
 }
 
-CommandResult fitValidAndWrite(const FitData& all, const std::vector<HeldOutFold>& folds, const FitRequest& request,
-                               std::string summary, std::vector<FileText> extra) {
+// What the choice takes of the request; a background that is no class is refused, naming `input`.
+ChoiceOptions choiceOptionsOf(const FitRequest& request, const MeasuredCurves& curves, const std::string& input) {
     ChoiceOptions options;
     options.family = request.family;
+    options.models = request.options.models;
     options.threads = request.options.threads;
+    if (!request.background.empty()) {
+        const auto named = std::find(curves.classes.begin(), curves.classes.end(), request.background);
+        if (named == curves.classes.end()) {
+            failInput(input, 0, 0,
+                      "--background " + visible(request.background) + " is not one of the classes");
+        }
+        options.background = static_cast<int>(named - curves.classes.begin());
+    }
+    return options;
+}
+
+CommandResult fitValidAndWrite(const FitData& all, const std::vector<HeldOutFold>& folds, const ChoiceOptions& options,
+                               std::string summary, std::vector<FileText> extra, const FitRequest& request) {
     const FamilyChoice choice = chooseFamily(all, folds, options);
     const MeasuredCurves& curves = all.curves;
     const FitSet set = setOfModel(curves, choice.candidates[static_cast<std::size_t>(choice.chosen)].model);
@@ -325,7 +339,8 @@ CommandResult runFit(const FitRequest& request) {
         const std::string summary = "input          " + visible(request.input) + "\n";
         if (request.independent) return fitIndependentAndWrite(curves, request, request.input, summary, {});
         checkModelSize(curves, request.input);
-        return fitValidAndWrite(FitData{std::move(curves), std::nullopt}, {}, request, summary, {});
+        const ChoiceOptions options = choiceOptionsOf(request, curves, request.input);
+        return fitValidAndWrite(FitData{std::move(curves), std::nullopt}, {}, options, summary, {}, request);
     });
 }
 
@@ -345,8 +360,9 @@ CommandResult runMeasureAndFit(const MeasureRequest& measure, const FitRequest& 
             return fitIndependentAndWrite(curves, request, measure.input, measureSummary(measure, m), std::move(measured));
         }
         checkModelSize(curves, measure.input);
-        return fitValidAndWrite(fitDataOf(measure, logs, m), heldOutFolds(measure, logs, request.folds), request,
-                                measureSummary(measure, m), std::move(measured));
+        const ChoiceOptions options = choiceOptionsOf(request, curves, measure.input);
+        return fitValidAndWrite(fitDataOf(measure, logs, m), heldOutFolds(measure, logs, request.folds), options,
+                                measureSummary(measure, m), std::move(measured), request);
     });
 }
 

@@ -19,7 +19,7 @@ struct Fitted {
     SearchSummary search;
 };
 
-Fitted fitCandidate(Family family, Method method, const FitData& data) {
+Fitted fitCandidate(Family family, Method method, const FitData& data, const ChoiceOptions& options) {
     Fitted fitted;
     ValidModel& model = fitted.model;
     model.family = family;
@@ -39,8 +39,28 @@ Fitted fitCandidate(Family family, Method method, const FitData& data) {
                 fitted.search = fit.search;
             }
             break;
-        case Family::shapes:
-        case Family::semiMarkov: assert(false && "not a candidate yet"); break;
+        case Family::shapes: {
+            MeasuredCurves curves = data.curves;
+            curves.proportions = sharesOf(curves);
+            // The candidates are fitted on threads of their own already.
+            model.rows = fitRows(curves, RowFitOptions{options.models, options.background, 1});
+            break;
+        }
+        case Family::semiMarkov: {
+            const double farthest = model.step * model.maxLag;
+            if (method == Method::beds) {
+                const SemiMarkovFit fit = fitSemiMarkovBeds(*data.beds, farthest, model.step);
+                model.semiMarkov = fit.chain;
+                fitted.search = fit.search;
+            } else {
+                // From the Markov chain of the curves: the semi-Markov chain whose beds are all exponential.
+                const MarkovFit markov = fitMarkovRates(data.curves);
+                const SemiMarkovFit fit = fitSemiMarkovCurves(data.curves, semiMarkovOfMarkov(markov.chain, farthest, model.step));
+                model.semiMarkov = fit.chain;
+                fitted.search = fit.search;
+            }
+            break;
+        }
     }
     return fitted;
 }
@@ -58,8 +78,16 @@ void checkModelSize(const MeasuredCurves& curves, std::string_view file) {
 std::string_view methodName(Method method) { return method == Method::beds ? "beds" : "curves"; }
 
 std::vector<std::pair<Family, Method>> candidatesFor(const FitData& data, const ChoiceOptions& options) {
-    std::vector<std::pair<Family, Method>> all = {{Family::markov, Method::curves}};
+    std::vector<std::pair<Family, Method>> all;
+    const bool shapes = !rowCandidatesOf(2, options.models).empty() &&
+                        (!options.background || !rowCandidatesOf(1, options.models).empty());
+    // Forced, the shapes family says why it cannot be fitted.
+    if (shapes || options.family == Family::shapes) all.push_back({Family::shapes, Method::curves});
+    all.push_back({Family::markov, Method::curves});
     if (data.beds) all.push_back({Family::markov, Method::beds});
+    // Where the beds are known the semi-Markov chain is fitted from them alone: its fit to the
+    // curves costs a table of the chain at every step, and on every fold.
+    all.push_back({Family::semiMarkov, data.beds ? Method::beds : Method::curves});
     std::vector<std::pair<Family, Method>> taken;
     for (const auto& candidate : all) {
         if (!options.family || candidate.first == *options.family) taken.push_back(candidate);
@@ -91,7 +119,7 @@ FamilyChoice chooseFamily(const FitData& all, const std::vector<HeldOutFold>& fo
         const int c = task / parts, part = task % parts;
         const FitData& data = part < parts - 1 ? folds[static_cast<std::size_t>(part)].training : all;
         fits[static_cast<std::size_t>(task)] = fitCandidate(kinds[static_cast<std::size_t>(c)].first,
-                                                            kinds[static_cast<std::size_t>(c)].second, data);
+                                                            kinds[static_cast<std::size_t>(c)].second, data, options);
     });
     FamilyChoice choice;
     choice.folds = static_cast<int>(folds.size());

@@ -55,8 +55,10 @@ struct Candidate {
 };
 
 struct ChoiceOptions {
-    std::optional<Family> family;  // only this family's candidates; none: every valid family
-    unsigned threads = 0;          // 0: one a core
+    std::optional<Family> family;   // only this family's candidates; none: every valid family
+    std::vector<int> models;        // the shapes family's shapes; empty: its usual ones
+    std::optional<int> background;  // the class the shapes family infers in every row
+    unsigned threads = 0;           // 0: one a core
 };
 
 struct FamilyChoice {
@@ -72,7 +74,10 @@ inline constexpr std::size_t mostModelClasses = 16;
 // Throws InputError naming `file` when the curves have more classes than mostModelClasses.
 void checkModelSize(const MeasuredCurves& curves, std::string_view file);
 
-// The candidates that can be fitted from this data (the beds' methods need beds).
+// The candidates that can be fitted from this data: the shapes family (which needs a cross shape
+// among the models, and an auto one too with a background), the Markov chain fitted to the
+// curves and, with beds, from them, and the semi-Markov chain from the beds or, without beds,
+// fitted to the curves.
 std::vector<std::pair<Family, Method>> candidatesFor(const FitData& data, const ChoiceOptions& options);
 
 FamilyChoice chooseFamily(const FitData& all, const std::vector<HeldOutFold>& folds, const ChoiceOptions& options);

@@ -2,13 +2,14 @@
 
 #include <Eigen/Dense>
 #include <unsupported/Eigen/MatrixFunctions>
-#include <unsupported/Eigen/NonLinearOptimization>
-#include <unsupported/Eigen/NumericalDiff>
+
 
 #include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <string>
+
+#include "fit/fitting/least_squares.hpp"
 
 
 namespace reduz::fit {
@@ -112,42 +113,6 @@ double squares(const Problem& pr, const std::vector<double>& logRates) {
     return finite && std::isfinite(sum) ? sum : HUGE_VAL;
 }
 
-// The residuals as Eigen's Levenberg-Marquardt takes them, its Jacobian by forward differences.
-struct Residuals {
-    using Scalar = double;
-    enum { InputsAtCompileTime = Eigen::Dynamic, ValuesAtCompileTime = Eigen::Dynamic };
-    using InputType = Eigen::VectorXd;
-    using ValueType = Eigen::VectorXd;
-    using JacobianType = Eigen::MatrixXd;
-    Problem* pr = nullptr;
-    Eigen::Index parameters = 0;
-    Eigen::Index points = 0;
-    Eigen::Index inputs() const { return parameters; }
-    Eigen::Index values() const { return points; }
-    int operator()(const Eigen::VectorXd& x, Eigen::VectorXd& residuals) const {
-        ++pr->evaluations;
-        // A chain whose T overflows stops the search where it stands (a negative answer).
-        return visitResiduals(*pr, x.data(), [&](std::size_t k, double r) { residuals(static_cast<Eigen::Index>(k)) = r; }) ? 0 : -1;
-    }
-};
-
-
-// Each class's share of the logged length: the support of its auto-curve at lag 0.
-std::vector<double> sharesOf(const MeasuredCurves& curves) {
-    const int n = static_cast<int>(curves.classes.size());
-    if (curves.proportions.size() == static_cast<std::size_t>(n)) return curves.proportions;
-    std::vector<double> shares(static_cast<std::size_t>(n), 0.0);
-    double total = 0;
-    for (int i = 0; i < n; ++i) {
-        for (const MeasuredPoint& point : curveOf(curves, i, i)) {
-            if (point.lag == 0) shares[static_cast<std::size_t>(i)] = point.support;
-        }
-        total += shares[static_cast<std::size_t>(i)];
-    }
-    for (double& share : shares) share = total > 0 ? share / total : 1.0 / n;
-    return shares;
-}
-
 // The rate of leaving each class, from its auto-curve at the first lag: t_ii(h) ~ e^(-rate h).
 double leavingRate(const MeasuredCurves& curves, int i) {
     const double h = curves.distances[1];
@@ -208,7 +173,10 @@ MarkovFit fitMarkovRates(const MeasuredCurves& curves, const MarkovRates* start)
     Eigen::Index points = 0;
     for (const double support : pr.supports) points += support > 0;
     for (std::size_t k = 0; k < static_cast<std::size_t>(n) * static_cast<std::size_t>(n); ++k) points -= pr.supports[k] > 0;  // lag 0
-    const Residuals residuals{&pr, static_cast<Eigen::Index>(size), points};
+    const ResidualsFn residuals = [&pr](const double* logRates, double* r) {
+        ++pr.evaluations;
+        return visitResiduals(pr, logRates, [r](std::size_t k, double value) { r[k] = value; });
+    };
     MarkovFit best;
     best.wss = HUGE_VAL;
     // Scale 0 stands for the given start.
@@ -225,19 +193,9 @@ MarkovFit fitMarkovRates(const MeasuredCurves& curves, const MarkovRates* start)
                 x.push_back(std::clamp(std::log(std::max(rate, 1e-300)), low[0], high[0]));
             }
         }
-        int result = 0;
-        // Fewer points than rates leave the rates where they start: nothing tells them apart.
-        if (points >= static_cast<Eigen::Index>(size)) {
-            Eigen::NumericalDiff<Residuals> differences(residuals);
-            Eigen::LevenbergMarquardt<Eigen::NumericalDiff<Residuals>> search(differences);
-            search.parameters.maxfev = static_cast<Eigen::Index>(60 * (size + 1));
-            // A thousandth of a rate is far finer than any measured set tells rates apart.
-            search.parameters.xtol = 1e-4;
-            search.parameters.ftol = 1e-8;
-            Eigen::VectorXd at = Eigen::Map<const Eigen::VectorXd>(x.data(), static_cast<Eigen::Index>(size));
-            result = static_cast<int>(search.minimize(at));
-            for (unsigned k = 0; k < size; ++k) x[k] = std::clamp(at(static_cast<Eigen::Index>(k)), low[0], high[0]);
-        }
+        // A thousandth of a rate is far finer than any measured set tells rates apart.
+        const int result = searchLeastSquares(x, static_cast<long>(points), residuals, static_cast<int>(60 * (size + 1)));
+        for (double& logRate : x) logRate = std::clamp(logRate, low[0], high[0]);
         ++best.search.searches;
         const double least = squares(pr, x);
         if (!(least < best.wss)) continue;

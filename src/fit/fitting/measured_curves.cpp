@@ -158,4 +158,19 @@ void readProportions(MeasuredCurves& curves, std::string_view text, std::string_
     }
 }
 
+std::vector<double> sharesOf(const MeasuredCurves& curves) {
+    const int n = static_cast<int>(curves.classes.size());
+    if (curves.proportions.size() == static_cast<std::size_t>(n)) return curves.proportions;
+    std::vector<double> shares(static_cast<std::size_t>(n), 0.0);
+    double total = 0;
+    for (int i = 0; i < n; ++i) {
+        for (const MeasuredPoint& point : curveOf(curves, i, i)) {
+            if (point.lag == 0) shares[static_cast<std::size_t>(i)] = point.support;
+        }
+        total += shares[static_cast<std::size_t>(i)];
+    }
+    for (double& share : shares) share = total > 0 ? share / total : 1.0 / n;
+    return shares;
+}
+
 }  // namespace reduz::fit

@@ -47,6 +47,10 @@ const std::vector<MeasuredPoint>& curveOf(const MeasuredCurves& curves, int from
 // puts a lag no row gives beyond the largest number.
 MeasuredCurves readMeasuredCsv(std::string_view text, std::string_view file, std::optional<int> maxLag);
 
+// Each class's share of the logged length: the proportions where they are known, else the
+// supports of the auto-curves at lag 0 over their sum (equal shares where none is given).
+std::vector<double> sharesOf(const MeasuredCurves& curves);
+
 // Each class's proportion from classes.csv (columns class and proportion; others ignored).
 // Throws InputError for a class of the curves that the file does not give, and for a class it
 // gives twice.

@@ -50,12 +50,14 @@ FitSet setOfModel(const MeasuredCurves& curves, const ValidModel& model) {
             PairFit pair;
             pair.from = i;
             pair.to = j;
-            ShapeFit fit;
+            const Obtained obtained = obtainedOf(model, i, j);
+            // A shape's curve keeps its fit, parameters and all, for its folder and fits.csv.
+            ShapeFit fit = obtained == Obtained::shape ? model.rows[static_cast<std::size_t>(i)].curves[static_cast<std::size_t>(j)]
+                                                       : ShapeFit{};
             fit.fitted = tabulated(model, i, j);
             fit.parameters.kind = i == j ? 1 : 2;
             fit.wrmse = weightedRms(curves, i, j, fit.fitted);
-            const Obtained obtained = obtainedOf(model, i, j);
-            pair.obtained = std::string(obtainedName(obtained));
+            if (obtained != Obtained::shape) pair.obtained = std::string(obtainedName(obtained));
             pair.candidates.push_back(std::move(fit));
             pair.chosen = 0;
             set.pairs.push_back(std::move(pair));
@@ -81,7 +83,8 @@ std::string familyFitsCsv(const MeasuredCurves& curves, const FamilyChoice& choi
             const ShapeFit& fit = pair.candidates[0];
             std::string row = std::string(familyName(candidate.family)) + "," + std::string(methodName(candidate.method)) +
                               "," + csvField(curves.classes[static_cast<std::size_t>(pair.from)]) + "," +
-                              csvField(curves.classes[static_cast<std::size_t>(pair.to)]) + "," + pair.obtained + "," +
+                              csvField(curves.classes[static_cast<std::size_t>(pair.to)]) + "," +
+                              (pair.obtained.empty() ? std::string(obtainedName(Obtained::shape)) : pair.obtained) + "," +
                               std::to_string(fit.parameters.kind) + ",";
             if (fit.shape != nullptr) {
                 row += std::to_string(fit.parameters.model);

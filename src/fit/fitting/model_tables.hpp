@@ -23,7 +23,8 @@
 namespace reduz::fit {
 
 // The model as a fitted set: each pair's one candidate is its curve at the lags 0..N with its
-// wrmse against the curves; a shape's curve keeps its shape and parameters.
+// wrmse against the curves; a shape's curve keeps its shape and parameters (and no `obtained`),
+// any other says what gave it.
 FitSet setOfModel(const MeasuredCurves& curves, const ValidModel& model);
 
 std::string familyFitsCsv(const MeasuredCurves& curves, const FamilyChoice& choice);

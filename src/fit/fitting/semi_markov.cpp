@@ -8,6 +8,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "fit/fitting/least_squares.hpp"
 #include "fit/fitting/local_search.hpp"
 
 namespace reduz::fit {
@@ -439,6 +440,8 @@ struct CurveProblem {
     int cells = 0;
     std::vector<int> reference;  // by row: the class whose weight is 1, the others' relative to it
     long long evaluations = 0;
+    std::vector<double> low;     // the parameters' bounds
+    std::vector<double> high;
 };
 
 // The parameters' chain: per row the log-weights of its classes but the diagonal and its
@@ -480,11 +483,28 @@ double curveSquares(const CurveProblem& pr, const double* x) {
     return std::isfinite(sum) ? sum : HUGE_VAL;
 }
 
-double curveObjective(unsigned, const double* x, double*, void* data) {
-    CurveProblem& pr = *static_cast<CurveProblem*>(data);
-    ++pr.evaluations;
-    return curveSquares(pr, x);
+// sqrt(support) * (measured - T) at every point with a support above 0, in one fixed order, at
+// the parameters taken within their bounds.
+bool curveResiduals(const CurveProblem& pr, const double* x, double* residuals) {
+    std::vector<double> within(pr.low.size());
+    for (std::size_t k = 0; k < within.size(); ++k) within[k] = std::clamp(x[k], pr.low[k], pr.high[k]);
+    const SemiMarkov chain = chainOfParameters(pr, within.data());
+    std::vector<std::vector<double>> atLag;
+    for (const double distance : pr.curves.distances) atLag.push_back(semiMarkovAt(chain, distance));
+    std::size_t k = 0;
+    for (int i = 0; i < pr.n; ++i) {
+        for (int j = 0; j < pr.n; ++j) {
+            for (const MeasuredPoint& point : curveOf(pr.curves, i, j)) {
+                if (!(point.support > 0)) continue;
+                const double r = point.probability - at(atLag[static_cast<std::size_t>(point.lag)], i * pr.n + j);
+                residuals[k++] = std::sqrt(point.support) * r;
+                if (!std::isfinite(r)) return false;
+            }
+        }
+    }
+    return true;
 }
+
 
 }  // namespace
 
@@ -496,7 +516,7 @@ SemiMarkovFit fitSemiMarkovCurves(const MeasuredCurves& curves, const SemiMarkov
     // lag, and made a whole fraction of the step.
     double spacing = std::max(start.spacing > 0 ? start.spacing : step, farthest / 400);
     spacing = step / std::ceil(step / spacing - 1e-9);
-    CurveProblem pr{curves, n, spacing, std::max(1, static_cast<int>(std::ceil(farthest / spacing - 1e-9)) + 1), {}, 0};
+    CurveProblem pr{curves, n, spacing, std::max(1, static_cast<int>(std::ceil(farthest / spacing - 1e-9)) + 1), {}, 0, {}, {}};
     const unsigned size = static_cast<unsigned>(n * n);
     std::vector<double> low, high, first;
     for (int i = 0; i < n; ++i) {
@@ -524,7 +544,16 @@ SemiMarkovFit fitSemiMarkovCurves(const MeasuredCurves& curves, const SemiMarkov
         high.push_back(std::log(std::max(mean * 100, farthest * 10)));
         first.push_back(std::clamp(std::log(mean), low.back(), high.back()));
     }
-    const SearchBox box{low, high, std::vector<double>(size, 0.3), 1e-5, 1e-10, static_cast<int>(400 + 200 * size)};
+    pr.low = low;
+    pr.high = high;
+    long points = 0;
+    for (const std::vector<MeasuredPoint>& curve : curves.pairs) {
+        for (const MeasuredPoint& point : curve) points += point.support > 0;
+    }
+    const ResidualsFn residuals = [&pr](const double* x, double* r) {
+        ++pr.evaluations;
+        return curveResiduals(pr, x, r);
+    };
     SemiMarkovFit best;
     best.wss = HUGE_VAL;
     // From the start's shapes and from shapes 3 times theirs: a Markov start (shapes 1) sits
@@ -535,7 +564,8 @@ SemiMarkovFit fitSemiMarkovCurves(const MeasuredCurves& curves, const SemiMarkov
             double& s = x[static_cast<std::size_t>(n * (n - 2) + k)];
             s = std::clamp(s + std::log(shapeScale), std::log(leastShape), std::log(mostShape));
         }
-        const int result = searchLocally(box, curveObjective, &pr, x, "the semi-Markov chain");
+        const int result = searchLeastSquares(x, points, residuals, static_cast<int>(30 * (size + 1)));
+        for (std::size_t k = 0; k < x.size(); ++k) x[k] = std::clamp(x[k], low[k], high[k]);
         ++best.search.searches;
         const double least = curveSquares(pr, x.data());
         if (!(least < best.wss)) continue;

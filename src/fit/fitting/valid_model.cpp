@@ -30,16 +30,23 @@ std::string_view obtainedName(Obtained obtained) {
     return "";
 }
 
-Obtained obtainedOf(const ValidModel& model, int, int) {
+Obtained obtainedOf(const ValidModel& model, int from, int to) {
     switch (model.family) {
+        case Family::shapes: return model.rows[static_cast<std::size_t>(from)].remainder == to ? Obtained::inferred : Obtained::shape;
         case Family::markov: return Obtained::markov;
-        default: return Obtained::semiMarkov;
+        case Family::semiMarkov: return Obtained::semiMarkov;
     }
+    return Obtained::markov;
 }
 
 std::vector<double> rowAt(const ValidModel& model, int from, double h) {
     const std::size_t n = static_cast<std::size_t>(model.classes);
-    const std::vector<double> all = transitionsAt(model.markov, h);
+    if (model.family == Family::shapes) {
+        std::vector<double> row;
+        for (int to = 0; to < model.classes; ++to) row.push_back(rowValueAt(model.rows[static_cast<std::size_t>(from)], to, h / model.step));
+        return row;
+    }
+    const std::vector<double> all = model.family == Family::markov ? transitionsAt(model.markov, h) : semiMarkovAt(model.semiMarkov, h);
     const auto first = all.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(from) * n);
     return std::vector<double>(first, first + static_cast<std::ptrdiff_t>(n));
 }
@@ -48,14 +55,38 @@ double curveAt(const ValidModel& model, int from, int to, double h) {
     return rowAt(model, from, h)[static_cast<std::size_t>(to)];
 }
 
-std::vector<double> proportionsOf(const ValidModel& model) { return model.markov.proportions; }
+std::vector<double> proportionsOf(const ValidModel& model) {
+    switch (model.family) {
+        case Family::shapes: return model.rows.front().proportions;
+        case Family::markov: return model.markov.proportions;
+        case Family::semiMarkov: return model.semiMarkov.proportions;
+    }
+    return {};
+}
 
 std::vector<double> tabulated(const ValidModel& model, int from, int to) {
+    // A shape's curve is the catalogue's own values at the lags, the bits reduzmodel writes.
+    if (model.family == Family::shapes) return model.rows[static_cast<std::size_t>(from)].curves[static_cast<std::size_t>(to)].fitted;
     std::vector<double> values;
     for (int lag = 0; lag <= model.maxLag; ++lag) values.push_back(curveAt(model, from, to, lag * model.step));
     return values;
 }
 
-int parameterCount(const ValidModel& model) { return model.classes * (model.classes - 1); }
+int parameterCount(const ValidModel& model) {
+    const int n = model.classes;
+    switch (model.family) {
+        case Family::shapes: {
+            int count = 0;
+            for (const RowFit& row : model.rows) {
+                for (const ShapeFit& curve : row.curves) count += curve.shape != nullptr ? curve.freeParameters : 0;
+            }
+            return count;
+        }
+        case Family::markov: return n * (n - 1);
+        // Each embedded row's K - 1 entries sum to 1; a shape and a mean a class.
+        case Family::semiMarkov: return n * (n - 2) + 2 * n;
+    }
+    return 0;
+}
 
 }  // namespace reduz::fit

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "fit/fitting/markov_rates.hpp"
+#include "fit/fitting/row_fits.hpp"
+#include "fit/fitting/semi_markov.hpp"
 
 namespace reduz::fit {
 
@@ -28,7 +30,9 @@ struct ValidModel {
     int classes = 0;
     double step = 1;  // the distance of one lag: shapes take h / step
     int maxLag = 0;   // tabulated at lags 0..maxLag
+    std::vector<RowFit> rows;  // shapes: one a from-class
     MarkovRates markov;
+    SemiMarkov semiMarkov;
 };
 
 // "shapes", "markov", "semi-markov": as --family names them.

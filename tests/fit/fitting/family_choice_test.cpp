@@ -72,8 +72,10 @@ TEST(FamilyChoice, EveryFamilyIsValidWhateverTheCurves) {
     for (int trial = 0; trial < 14; ++trial) {
         const int n = 2 + trial % 7;
         const FitData data{randomCurves(bits, n, trial % 2 == 0), std::nullopt};
-        for (const Family family : {Family::markov}) {
-            const FamilyChoice choice = chooseFamily(data, {}, ChoiceOptions{family, 1});
+        for (const Family family : {Family::shapes, Family::markov, Family::semiMarkov}) {
+            // The semi-Markov chain's fit to curves tabulates it at every step: a few classes show it.
+            if (family == Family::semiMarkov && n > 5) continue;
+            const FamilyChoice choice = chooseFamily(data, {}, ChoiceOptions{family, {}, {}, 1});
             for (const Candidate& candidate : choice.candidates) {
                 std::string trace(familyName(family));
                 trace += " trial ";
