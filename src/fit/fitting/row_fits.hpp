@@ -20,7 +20,8 @@
 // Linear, spherical, exponential and Gaussian never pass their sill; 7, 9, 10 and 11 may, and an
 // auto 7 with s < 1/2 may go below 0.
 //
-// What is checked, for each row returned (and at every step of the search, as a penalty):
+// What is checked, for each row returned (and, as a penalty, at every step of a search that is
+// on from a row that failed it; see below):
 //   - every curve and the remainder in [0, 1] at h = k / 8, k = 0..8N, and t(0) exactly 1 or 0;
 //   - near 0, at h = 2^-e, 2^(1-e), 3 2^-e for e = 4, 6, .., 40; and with a background, whose
 //     remainder t_ib starts at 0, that the auto curve leaves 1 faster than the crosses leave 0
@@ -47,9 +48,12 @@
 // Fitting a row: each curve's candidates fitted alone (fitShape with the sill p_j), the least AIC
 // kept; then coordinate passes over the curves, each curve's moved parameters (those of its fit
 // plan, and W for 9 to 11) searched by Sbplx against the whole row's support-weighted squares
-// (lags 1..N of all K curves, the remainder's too) plus a penalty for going outside [0, 1].
-// When that row is not valid, the same from the best shapes 1 to 4 alone; when that is not
-// valid either (with a background), every curve takes one of them with one shared range.
+// (lags 1..N of all K curves, the remainder's too) plus a penalty for going outside [0, 1] at
+// those lags, for a background remainder leaving 0 downwards and for no tail distance. The row
+// they end at is checked as above; when it fails, the passes go on from it with the penalty at
+// every point checked (the curves held still are not evaluated again). When that row is not
+// valid, the same from the best shapes 1 to 4 alone; when that is not valid either (with a
+// background), every curve takes one of them with one shared range.
 //
 // The proportions are taken over their sum (classes.csv may give them rounded). Rows are fitted
 // on threads like fitPairs; each row's result is the same whatever the number of threads.
