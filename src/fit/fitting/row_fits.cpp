@@ -506,25 +506,41 @@ Curve curveOf(const Shape& shape, int maxLag, double sill, double range) {
 struct Alone {
     Curve curve;
     SearchSummary search;
-    long long evaluations = 0;
+    long long evaluations = 0;  // of every alone fit of the column
+};
+
+// A shape fitted alone to a column: its parameters and AIC, or a failure.
+struct Tried {
+    const Shape* shape = nullptr;
+    bool ok = false;
+    double aic = 0;
+    ModelParameters p;
+    SearchSummary search;
 };
 
 // The column's candidates fitted alone with the sill p_j, the least AIC kept; an unmeasured
 // column takes the first candidate with a range of N / 3, which the row's remainder then fits.
-Alone bestAlone(const Row& row, int column, const std::vector<const Shape*>& shapes) {
+// A shape in `tried` is not fitted again.
+Alone bestAlone(const Row& row, int column, const std::vector<const Shape*>& shapes, std::vector<Tried>& tried,
+                long long& evaluations) {
     const FitPoints& points = row.points[static_cast<std::size_t>(column)];
     const double pj = row.p[static_cast<std::size_t>(column)];
     Alone best{curveOf(*shapes.front(), row.maxLag, pj, std::max(row.maxLag / 3.0, 1.0)), {}, 0};
     if (measuredLags(points) == 0) return best;
     double least = HUGE_VAL;
     for (const Shape* shape : shapes) {
-        const ShapeFit fit = fitShape(*shape, points, pj);
-        best.evaluations += fit.evaluations;
-        if (!fit.failure.empty() || !(fit.aic < least)) continue;
-        least = fit.aic;
-        best.curve = Curve{shape, fit.parameters};
-        best.search = fit.search;
+        auto t = std::find_if(tried.begin(), tried.end(), [&](const Tried& x) { return x.shape == shape; });
+        if (t == tried.end()) {
+            const ShapeFit fit = fitShape(*shape, points, pj);
+            evaluations += fit.evaluations;
+            t = tried.insert(tried.end(), Tried{shape, fit.failure.empty(), fit.aic, fit.parameters, fit.search});
+        }
+        if (!t->ok || !(t->aic < least)) continue;
+        least = t->aic;
+        best.curve = Curve{shape, t->p};
+        best.search = t->search;
     }
+    best.evaluations = evaluations;
     best.curve.p.sill = pj;  // not 1 - (1 - p), which the auto shapes' fit gives
     best.curve.p.ALFA = std::clamp(best.curve.p.ALFA, lowestAlfa, highestAlfa);
     return best;
@@ -601,10 +617,16 @@ RowFit fitRow(const MeasuredCurves& measured, const RowFitOptions& options, cons
 
     std::vector<Curve> start(static_cast<std::size_t>(n));
     std::vector<Alone> alone(static_cast<std::size_t>(n));
+    std::vector<std::vector<Tried>> tried(static_cast<std::size_t>(n));
+    std::vector<long long> aloneEvaluations(static_cast<std::size_t>(n), 0);
+    const auto bestOf = [&](int j, const std::vector<const Shape*>& candidates) {
+        const std::size_t c = static_cast<std::size_t>(j);
+        return bestAlone(row, j, candidates, tried[c], aloneEvaluations[c]);
+    };
     bool allBounded = true;
     for (int j = 0; j < n; ++j) {
         if (!fitted(row, j)) continue;
-        alone[static_cast<std::size_t>(j)] = bestAlone(row, j, shapes[kindOf(row, j) - 1]);
+        alone[static_cast<std::size_t>(j)] = bestOf(j, shapes[kindOf(row, j) - 1]);
         start[static_cast<std::size_t>(j)] = alone[static_cast<std::size_t>(j)].curve;
         allBounded = allBounded && boundedBySill(start[static_cast<std::size_t>(j)].shape->model);
     }
@@ -627,7 +649,7 @@ RowFit fitRow(const MeasuredCurves& measured, const RowFitOptions& options, cons
     if (kept.check.violation != 0 && !allBounded) {
         for (int j = 0; j < n; ++j) {
             if (!fitted(row, j) || boundedBySill(start[static_cast<std::size_t>(j)].shape->model)) continue;
-            alone[static_cast<std::size_t>(j)] = bestAlone(row, j, bounded[kindOf(row, j) - 1]);
+            alone[static_cast<std::size_t>(j)] = bestOf(j, bounded[kindOf(row, j) - 1]);
             start[static_cast<std::size_t>(j)] = alone[static_cast<std::size_t>(j)].curve;
         }
         kept = refined(start);
@@ -690,7 +712,7 @@ RowFit fitRow(const MeasuredCurves& measured, const RowFitOptions& options, cons
     rest.fitted = fit.remainderValues;
     rest.wrmse = std::sqrt(misfit(row.points[static_cast<std::size_t>(row.remainder)], rest.fitted));
     fit.wss = n > 1 ? rowSquares(row, values) : 0.0;
-    for (const Alone& a : alone) fit.evaluations += a.evaluations;
+    for (long long e : aloneEvaluations) fit.evaluations += e;
     fit.evaluations += row.evaluations;
     return fit;
 }
