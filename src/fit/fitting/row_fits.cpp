@@ -53,6 +53,15 @@ struct Curve {
     ModelParameters p;
 };
 
+// A curve's values at h = k step for k = first, first + 1, ...; ok false when the catalogue fails.
+struct Sampled {
+    ModelParameters p;
+    double step = 0;
+    long first = 0;
+    bool ok = false;
+    std::vector<double> values;
+};
+
 struct Row {
     int from = 0;
     int remainder = 0;
@@ -61,6 +70,9 @@ struct Row {
     std::vector<FitPoints> points;   // by column
     double totalWeight = 0;
     long long evaluations = 0;
+    // by column, the points checkRow sampled the curve at, for its parameters then: the search
+    // moves one curve at a time, and the others' values are taken from here
+    std::vector<std::vector<Sampled>> sampled;
 };
 
 int kindOf(const Row& row, int column) { return column == row.from ? 1 : 2; }
@@ -80,6 +92,31 @@ bool valuesAt(Row& row, const Curve& curve, double step, long first, std::span<d
     } catch (const RunFailure&) {
         return false;
     }
+}
+
+bool same(const ModelParameters& a, const ModelParameters& b) {
+    return a.model == b.model && a.kind == b.kind && a.sill == b.sill && a.range == b.range && a.maxLag == b.maxLag &&
+           a.D == b.D && a.C == b.C && a.W == b.W && a.ALFA == b.ALFA && a.BETA == b.BETA;
+}
+
+// The column's curve at h = k step, k = first..first + count - 1, from what was sampled before
+// with the same parameters, step and first point, or evaluated; null when the catalogue fails.
+const double* sampleOf(Row& row, int column, const Curve& curve, double step, long first, std::size_t count) {
+    if (row.sampled.size() != row.p.size()) row.sampled.resize(row.p.size());
+    std::vector<Sampled>& kept = row.sampled[static_cast<std::size_t>(column)];
+    if (!kept.empty() && !same(kept.front().p, curve.p)) kept.clear();
+    Sampled* entry = nullptr;
+    for (Sampled& s : kept) {
+        if (s.step == step && s.first == first) entry = &s;
+    }
+    // a failure within fewer points is one within these
+    if (entry != nullptr && (entry->ok ? entry->values.size() >= count : entry->values.size() <= count)) {
+        return entry->ok ? entry->values.data() : nullptr;
+    }
+    if (entry == nullptr) entry = &kept.emplace_back(Sampled{curve.p, step, first, false, {}});
+    entry->values.resize(count);
+    entry->ok = valuesAt(row, curve, step, first, entry->values);
+    return entry->ok ? entry->values.data() : nullptr;
 }
 
 // The gamma bump W g(h) of models 9 to 11, from its logarithm.
@@ -227,17 +264,17 @@ double powerOfTwoBelow(double x) { return std::exp2(std::floor(std::log2(x))); }
 Check checkRow(Row& row, const std::vector<Curve>& curves, bool searching) {
     Check check{0, static_cast<double>(row.maxLag)};
     if (proved(row, curves)) return check;
-    std::vector<double> sum, values;
+    std::vector<double> sum;
     // h = k step, k = first..last, step a power of 2
     const auto sample = [&](double step, long first, long last) {
         first = std::max(first, 0L);
         if (last < first) return;
         const std::size_t count = static_cast<std::size_t>(last - first + 1);
         sum.assign(count, 0.0);
-        values.resize(count);
         for (int j = 0; j < static_cast<int>(curves.size()); ++j) {
             if (!fitted(row, j)) continue;
-            if (!valuesAt(row, curves[static_cast<std::size_t>(j)], step, first, values)) {
+            const double* values = sampleOf(row, j, curves[static_cast<std::size_t>(j)], step, first, count);
+            if (values == nullptr) {
                 check.violation += 1;
                 continue;
             }
@@ -350,6 +387,25 @@ std::vector<double> axesOf(const std::vector<Moved>& moved, const ModelParameter
     return x;
 }
 
+// The search's cheap look at the row: how far it goes outside [0, 1] at lags 1..N (the values
+// the squares take, so nothing more is evaluated), with 1 more for a background remainder that
+// leaves 0 downwards and for a tail not shown valid. What lies between the lags and beyond N is
+// left to checkRow on the row the search ends at.
+double violationAtLags(const Row& row, const std::vector<Curve>& curves, const std::vector<std::vector<double>>& values) {
+    if (proved(row, curves)) return 0;
+    double violation = (leavesZeroUpwards(row, curves) ? 0 : 1) + (tailOf(row, curves) ? 0 : 1);
+    for (std::size_t k = 0; k < static_cast<std::size_t>(row.maxLag); ++k) {
+        double sum = 0;
+        for (std::size_t j = 0; j < values.size(); ++j) {
+            if (!fitted(row, static_cast<int>(j))) continue;
+            violation += outside(values[j][k]);
+            sum += values[j][k];
+        }
+        violation += outside(1 - sum);
+    }
+    return violation;
+}
+
 // One curve's parameters moved, the rest of the row held.
 struct Search {
     Row& row;
@@ -358,13 +414,18 @@ struct Search {
     int moving = 0;
     std::vector<Moved> moved;
     double penalty = 0;
+    bool dense = false;  // the penalty checkRow's rather than violationAtLags's
 };
+
+double violationOf(Search& s) {
+    return s.dense ? checkRow(s.row, s.curves, true).violation : violationAtLags(s.row, s.curves, s.values);
+}
 
 double rowObjective(Search& s, std::span<const double> x) {
     Curve& curve = s.curves[static_cast<std::size_t>(s.moving)];
     setFrom(s.moved, x, curve.p);
     if (!atLags(s.row, curve, s.values[static_cast<std::size_t>(s.moving)])) return HUGE_VAL;
-    const double value = rowSquares(s.row, s.values) + s.penalty * checkRow(s.row, s.curves, true).violation;
+    const double value = rowSquares(s.row, s.values) + s.penalty * violationOf(s);
     return std::isfinite(value) ? value : HUGE_VAL;
 }
 
@@ -380,8 +441,8 @@ struct Refined {
 };
 
 // Coordinate passes over the row's curves from `start`, each curve's moved parameters searched
-// against the whole row.
-Refined refine(Row& row, std::vector<Curve> start) {
+// against the whole row, with the penalty at the lags or, dense, at checkRow's points.
+Refined refine(Row& row, std::vector<Curve> start, bool dense) {
     Refined out{std::move(start), {}, {}, {}};
     std::vector<std::vector<double>> values(out.curves.size());
     for (std::size_t j = 0; j < out.curves.size(); ++j) {
@@ -391,13 +452,14 @@ Refined refine(Row& row, std::vector<Curve> start) {
         }
     }
     const double penalty = 100 * (row.totalWeight + 1);
-    double best = rowSquares(row, values) + penalty * checkRow(row, out.curves, true).violation;
+    double best = rowSquares(row, values) + penalty * (dense ? checkRow(row, out.curves, true).violation
+                                                             : violationAtLags(row, out.curves, values));
     for (int pass = 0; pass < passes; ++pass) {
         const double before = best;
         for (int j = 0; j < static_cast<int>(out.curves.size()); ++j) {
             if (!fitted(row, j)) continue;
             Curve& curve = out.curves[static_cast<std::size_t>(j)];
-            Search s{row, out.curves, values, j, movedFor(*curve.shape, row.maxLag), penalty};
+            Search s{row, out.curves, values, j, movedFor(*curve.shape, row.maxLag), penalty, dense};
             if (s.moved.empty()) continue;
             const Curve kept = curve;
             const std::vector<double> keptValues = values[static_cast<std::size_t>(j)];
@@ -444,25 +506,41 @@ Curve curveOf(const Shape& shape, int maxLag, double sill, double range) {
 struct Alone {
     Curve curve;
     SearchSummary search;
-    long long evaluations = 0;
+    long long evaluations = 0;  // of every alone fit of the column
+};
+
+// A shape fitted alone to a column: its parameters and AIC, or a failure.
+struct Tried {
+    const Shape* shape = nullptr;
+    bool ok = false;
+    double aic = 0;
+    ModelParameters p;
+    SearchSummary search;
 };
 
 // The column's candidates fitted alone with the sill p_j, the least AIC kept; an unmeasured
 // column takes the first candidate with a range of N / 3, which the row's remainder then fits.
-Alone bestAlone(const Row& row, int column, const std::vector<const Shape*>& shapes) {
+// A shape in `tried` is not fitted again.
+Alone bestAlone(const Row& row, int column, const std::vector<const Shape*>& shapes, std::vector<Tried>& tried,
+                long long& evaluations) {
     const FitPoints& points = row.points[static_cast<std::size_t>(column)];
     const double pj = row.p[static_cast<std::size_t>(column)];
     Alone best{curveOf(*shapes.front(), row.maxLag, pj, std::max(row.maxLag / 3.0, 1.0)), {}, 0};
     if (measuredLags(points) == 0) return best;
     double least = HUGE_VAL;
     for (const Shape* shape : shapes) {
-        const ShapeFit fit = fitShape(*shape, points, pj);
-        best.evaluations += fit.evaluations;
-        if (!fit.failure.empty() || !(fit.aic < least)) continue;
-        least = fit.aic;
-        best.curve = Curve{shape, fit.parameters};
-        best.search = fit.search;
+        auto t = std::find_if(tried.begin(), tried.end(), [&](const Tried& x) { return x.shape == shape; });
+        if (t == tried.end()) {
+            const ShapeFit fit = fitShape(*shape, points, pj);
+            evaluations += fit.evaluations;
+            t = tried.insert(tried.end(), Tried{shape, fit.failure.empty(), fit.aic, fit.parameters, fit.search});
+        }
+        if (!t->ok || !(t->aic < least)) continue;
+        least = t->aic;
+        best.curve = Curve{shape, t->p};
+        best.search = t->search;
     }
+    best.evaluations = evaluations;
     best.curve.p.sill = pj;  // not 1 - (1 - p), which the auto shapes' fit gives
     best.curve.p.ALFA = std::clamp(best.curve.p.ALFA, lowestAlfa, highestAlfa);
     return best;
@@ -539,27 +617,43 @@ RowFit fitRow(const MeasuredCurves& measured, const RowFitOptions& options, cons
 
     std::vector<Curve> start(static_cast<std::size_t>(n));
     std::vector<Alone> alone(static_cast<std::size_t>(n));
+    std::vector<std::vector<Tried>> tried(static_cast<std::size_t>(n));
+    std::vector<long long> aloneEvaluations(static_cast<std::size_t>(n), 0);
+    const auto bestOf = [&](int j, const std::vector<const Shape*>& candidates) {
+        const std::size_t c = static_cast<std::size_t>(j);
+        return bestAlone(row, j, candidates, tried[c], aloneEvaluations[c]);
+    };
     bool allBounded = true;
     for (int j = 0; j < n; ++j) {
         if (!fitted(row, j)) continue;
-        alone[static_cast<std::size_t>(j)] = bestAlone(row, j, shapes[kindOf(row, j) - 1]);
+        alone[static_cast<std::size_t>(j)] = bestOf(j, shapes[kindOf(row, j) - 1]);
         start[static_cast<std::size_t>(j)] = alone[static_cast<std::size_t>(j)].curve;
         allBounded = allBounded && boundedBySill(start[static_cast<std::size_t>(j)].shape->model);
     }
-    Refined kept = refine(row, start);
+    std::vector<int> results;
+    int searches = 0;
+    // Searched with the penalty at the lags; a row that goes outside between them or beyond N
+    // searched on from there with the penalty at every point checked.
+    const auto refined = [&](const std::vector<Curve>& from) {
+        Refined out = refine(row, from, false);
+        results.insert(results.end(), out.results.begin(), out.results.end());
+        searches += out.search.searches;
+        if (out.check.violation == 0 || out.check.violation == HUGE_VAL) return out;
+        out = refine(row, out.curves, true);
+        results.insert(results.end(), out.results.begin(), out.results.end());
+        searches += out.search.searches;
+        return out;
+    };
+    Refined kept = refined(start);
     RowStart kind = RowStart::bestByAic;
-    std::vector<int> results = kept.results;
-    int searches = kept.search.searches;
     if (kept.check.violation != 0 && !allBounded) {
         for (int j = 0; j < n; ++j) {
             if (!fitted(row, j) || boundedBySill(start[static_cast<std::size_t>(j)].shape->model)) continue;
-            alone[static_cast<std::size_t>(j)] = bestAlone(row, j, bounded[kindOf(row, j) - 1]);
+            alone[static_cast<std::size_t>(j)] = bestOf(j, bounded[kindOf(row, j) - 1]);
             start[static_cast<std::size_t>(j)] = alone[static_cast<std::size_t>(j)].curve;
         }
-        kept = refine(row, start);
+        kept = refined(start);
         kind = RowStart::boundedShapes;
-        results.insert(results.end(), kept.results.begin(), kept.results.end());
-        searches += kept.search.searches;
     }
     if (kept.check.violation != 0) {
         kept = sharedRange(row, *bounded[1].front());
@@ -618,7 +712,7 @@ RowFit fitRow(const MeasuredCurves& measured, const RowFitOptions& options, cons
     rest.fitted = fit.remainderValues;
     rest.wrmse = std::sqrt(misfit(row.points[static_cast<std::size_t>(row.remainder)], rest.fitted));
     fit.wss = n > 1 ? rowSquares(row, values) : 0.0;
-    for (const Alone& a : alone) fit.evaluations += a.evaluations;
+    for (long long e : aloneEvaluations) fit.evaluations += e;
     fit.evaluations += row.evaluations;
     return fit;
 }

@@ -20,28 +20,40 @@
 // Linear, spherical, exponential and Gaussian never pass their sill; 7, 9, 10 and 11 may, and an
 // auto 7 with s < 1/2 may go below 0.
 //
-// What is checked, for each row returned (and at every step of the search, as a penalty):
+// What is checked, for each row returned (and, as a penalty, at every step of a search that is
+// on from a row that failed it; see below):
 //   - every curve and the remainder in [0, 1] at h = k / 8, k = 0..8N, and t(0) exactly 1 or 0;
+//   - near 0, at h = 2^-e, 2^(1-e), 3 2^-e for e = 4, 6, .., 40; and with a background, whose
+//     remainder t_ib starts at 0, that the auto curve leaves 1 faster than the crosses leave 0
+//     together (the leading terms k h^q: a lower q, or the same q and a larger k);
+//   - around each gamma bump's top, a BETA (ALFA - 1) +- 2 widths a BETA sqrt(ALFA), 8 points a
+//     width;
 //   - beyond N, each curve's distance from its sill is bounded by an envelope that does not grow
 //     past its start (e^(-3h/a) (1 - s or s) for 3 and 7, e^(-3 (h/a)^2) for 4, 0 past the range
-//     for 1 and 2, s (g(h) + the rise's bound) for 9 to 11, past the bump's mode a BETA (ALFA - 1)):
-//     the tail distance H >= N is the first where the envelopes of the curves sum to at most
+//     for 1 and 2, s (g(h) + the rise's bound) for 9 to 11, past the bump's top): the tail
+//     distance H >= N is the first where the envelopes of the curves sum to at most
 //     min(p_r, 1 - p_r) and each is at most min(p_j, 1 - p_j), which makes the row valid at
-//     every h >= H; between N and H the curves are sampled at steps of 1/8 lag (coarser, by
-//     powers of 2, when the tail is long: at most 8N steps). A tail beyond 64 N + 64 lags is not
-//     shown valid.
+//     every h >= H; between N and H the curves are sampled at 8 points the shortest length of
+//     the row's curves (range, half wave, bump width), 8 a lag at the finest. No H within
+//     64 N + 64 lags, or more than 512 (N + 1) such points, is not shown valid. The search
+//     samples a long tail at 8N points at most; the final check at all of them.
 //   - Proved, not checked: a row whose remainder is its auto curve (r = i) and whose shapes are
 //     1 to 4 (each cross curve in [0, p_j], so the remainder is in [p_i, 1]), and a row whose
 //     curves share one such shape and range (then t_ib = p_b (1 - f) with f the shared fall).
+// Sampling is not proof: a feature narrower than the points (a wave or bump between them) can
+// escape it, which the fits' bounds (half waves of a lag at least) make unlikely.
 // The values at h = k / 8 are the catalogue's own: the shape evaluated at whole lags with its
 // lengths (range, D) times 8, which gives the same bits as at k / 8.
 //
 // Fitting a row: each curve's candidates fitted alone (fitShape with the sill p_j), the least AIC
 // kept; then coordinate passes over the curves, each curve's moved parameters (those of its fit
 // plan, and W for 9 to 11) searched by Sbplx against the whole row's support-weighted squares
-// (lags 1..N of all K curves, the remainder's too) plus a penalty for going outside [0, 1].
-// When that row is not valid, the same from the best shapes 1 to 4 alone; when that is not
-// valid either (with a background), every curve takes one of them with one shared range.
+// (lags 1..N of all K curves, the remainder's too) plus a penalty for going outside [0, 1] at
+// those lags, for a background remainder leaving 0 downwards and for no tail distance. The row
+// they end at is checked as above; when it fails, the passes go on from it with the penalty at
+// every point checked (the curves held still are not evaluated again). When that row is not
+// valid, the same from the best shapes 1 to 4 alone; when that is not valid either (with a
+// background), every curve takes one of them with one shared range.
 //
 // The proportions are taken over their sum (classes.csv may give them rounded). Rows are fitted
 // on threads like fitPairs; each row's result is the same whatever the number of threads.

@@ -251,13 +251,15 @@ TEST(RowFits, DISABLED_CostOfSixClassesAtTwoHundredLags) {
             const std::vector<RowFit> rows = fitRows(curves, RowFitOptions{{}, background, threads});
             const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
             long long evaluations = 0;
+            double wss = 0;
             std::string starts;
             for (const RowFit& row : rows) {
                 evaluations += row.evaluations;
+                wss += row.wss;
                 starts += std::to_string(static_cast<int>(row.start));
             }
-            std::printf("6 classes, 200 lags%s, %u thread(s): %.2f s, %lld evaluations, starts %s\n",
-                        background ? ", background" : "", threads, spent.count(), evaluations, starts.c_str());
+            std::printf("6 classes, 200 lags%s, %u thread(s): %.2f s, %lld evaluations, weighted squares %.6g, starts %s\n",
+                        background ? ", background" : "", threads, spent.count(), evaluations, wss, starts.c_str());
         }
     }
 }
