@@ -527,13 +527,28 @@ Alone bestAlone(const Row& row, int column, const std::vector<const Shape*>& sha
     const double pj = row.p[static_cast<std::size_t>(column)];
     Alone best{curveOf(*shapes.front(), row.maxLag, pj, std::max(row.maxLag / 3.0, 1.0)), {}, 0};
     if (measuredLags(points) == 0) return best;
+    // A long curve fitted at every m-th lag, m a power of 2 that keeps 64 lags: the shape at lag
+    // k m is the shape at lag k with its lengths over m, so the fit's lengths times m start the
+    // row's search, which then takes every lag.
+    int m = 1;
+    while (row.maxLag / (2 * m) >= 64) m *= 2;
+    FitPoints every;
+    for (std::size_t k = static_cast<std::size_t>(m); k <= static_cast<std::size_t>(row.maxLag); k += static_cast<std::size_t>(m)) {
+        every.measured.push_back(points.measured[k - 1]);
+        every.weights.push_back(points.weights[k - 1]);
+    }
+    if (measuredLags(every) < 32) m = 1;
     double least = HUGE_VAL;
     for (const Shape* shape : shapes) {
         auto t = std::find_if(tried.begin(), tried.end(), [&](const Tried& x) { return x.shape == shape; });
         if (t == tried.end()) {
-            const ShapeFit fit = fitShape(*shape, points, pj);
+            const ShapeFit fit = fitShape(*shape, m > 1 ? every : points, pj);
             evaluations += fit.evaluations;
-            t = tried.insert(tried.end(), Tried{shape, fit.failure.empty(), fit.aic, fit.parameters, fit.search});
+            ModelParameters p = fit.parameters;
+            p.range *= m;
+            p.D *= m;
+            p.maxLag = row.maxLag;
+            t = tried.insert(tried.end(), Tried{shape, fit.failure.empty(), fit.aic, p, fit.search});
         }
         if (!t->ok || !(t->aic < least)) continue;
         least = t->aic;

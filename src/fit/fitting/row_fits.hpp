@@ -45,8 +45,9 @@
 // The values at h = k / 8 are the catalogue's own: the shape evaluated at whole lags with its
 // lengths (range, D) times 8, which gives the same bits as at k / 8.
 //
-// Fitting a row: each curve's candidates fitted alone (fitShape with the sill p_j), the least AIC
-// kept; then coordinate passes over the curves, each curve's moved parameters (those of its fit
+// Fitting a row: each curve's candidates fitted alone (fitShape with the sill p_j; a curve of
+// 128 lags or more at every m-th lag, m a power of 2 that keeps 64, its lengths then times m),
+// the least AIC kept; then coordinate passes over the curves, each curve's moved parameters (those of its fit
 // plan, and W for 9 to 11) searched by Sbplx against the whole row's support-weighted squares
 // (lags 1..N of all K curves, the remainder's too) plus a penalty for going outside [0, 1] at
 // those lags, for a background remainder leaving 0 downwards and for no tail distance. The row
