@@ -217,7 +217,7 @@ std::string validSummary(const MeasuredCurves& curves, const FamilyChoice& choic
                              : std::string("choice         the least AIC (no holes to hold out)\n");
     for (std::size_t c = 0; c < choice.candidates.size(); ++c) {
         const Candidate& candidate = choice.candidates[c];
-        text += "  " + padded(candidateName(candidate), 32);
+        text += "  " + padded(candidateName(candidate), 34);
         if (candidate.heldOutError) text += "held-out " + fixed(*candidate.heldOutError, "%.4f") + "  ";
         text += "wrmse " + fixed(candidate.wrmse, "%.4f") + "  aic " + fixed(candidate.aic, "%.1f");
         text += static_cast<int>(c) == choice.chosen ? "  chosen\n" : "\n";
