@@ -286,6 +286,13 @@ ChoiceOptions choiceOptionsOf(const FitRequest& request, const MeasuredCurves& c
         }
         options.background = static_cast<int>(named - curves.classes.begin());
     }
+    // Said before the work, naming the input, rather than by the first row fitted.
+    if (request.family == Family::shapes && (rowCandidatesOf(2, options.models).empty() ||
+                                             (options.background && rowCandidatesOf(1, options.models).empty()))) {
+        failInput(input, 0, 0,
+                  std::string("--shapes names none of the shapes family's ") +
+                      (rowCandidatesOf(2, options.models).empty() ? "cross shapes (1 to 4, 7, 9 to 11)" : "auto shapes (1 to 4, 7)"));
+    }
     return options;
 }
 

@@ -165,6 +165,11 @@ TEST(BadInput, MeasuredCurvesAFitCannotUse) {
         {{{"measured.csv", good}, {"p.csv", "class,share\n"}}, {"--classes", "p.csv"}, "p.csv:1: no column \"proportion\" in the header"},
         {{{"measured.csv", good}, {"classes.csv", "class,proportion\na,1\na,0.5\n"}}, {"--sill", "proportion"},
          "classes.csv:3:1: class \"a\" is given on line 2 already"},
+        {{{"measured.csv", good}}, {"--background", "gneiss"}, "measured.csv: --background gneiss is not one of the classes"},
+        {{{"measured.csv", good}}, {"--family", "shapes", "--shapes", "5,8"},
+         "measured.csv: --shapes names none of the shapes family's cross shapes (1 to 4, 7, 9 to 11)"},
+        {{{"measured.csv", good}}, {"--family", "shapes", "--shapes", "9", "--background", "a"},
+         "measured.csv: --shapes names none of the shapes family's auto shapes (1 to 4, 7)"},
     };
     for (const FitCase& c : cases) {
         SCOPED_TRACE(c.error);
