@@ -4,7 +4,8 @@
 // lags of 0.25 to 40, on 400, 20 and 10 holes, five seeds each; for each, the model the one-go
 // command chooses on held-out holes, and each candidate alone. Without it, Google Benchmark
 // times the whole choice the one-go command makes on six classes, 400 holes, 200 lags: reading
-// the logs, measuring them and every fold, fitting every candidate on every fold and on all.
+// the logs, measuring them and every fold, fitting every candidate on every fold and on all;
+// then each family's candidates alone (/1 shapes, /2 Markov, /3 semi-Markov).
 //
 //   build/bench/model_bench --goals
 //   build/bench/model_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
@@ -55,11 +56,11 @@ struct Chosen {
     std::vector<std::string> classes;
 };
 
-Chosen chooseFor(const std::string& csv, double step, int maxLag) {
+Chosen chooseFor(const std::string& csv, double step, int maxLag, const ChoiceOptions& options = {}) {
     const MeasureRequest request{"logs.csv", step, maxLag, Direction::down, {}, ""};
     const Logs logs = readIntervalLogs(csv, "logs.csv", {});
     const Measurement m = measureLogs(request, logs);
-    return {chooseFamily(fitDataOf(request, logs, m), heldOutFolds(request, logs, 5), ChoiceOptions{}), logs.classes};
+    return {chooseFamily(fitDataOf(request, logs, m), heldOutFolds(request, logs, 5), options), logs.classes};
 }
 
 // Over every pair and the lags 1..40; the truth's classes A, B, ... as the logs name them.
@@ -140,14 +141,17 @@ std::string sixClassLogs() {
     return BedChain::markov(q).logs(3, 400, 50);
 }
 
+// Every candidate (0), or one family's: 1 shapes, 2 Markov, 3 semi-Markov.
 void measureAndChoose(benchmark::State& state) {
     const std::string csv = sixClassLogs();
+    ChoiceOptions options;
+    if (state.range(0) > 0) options.family = static_cast<Family>(state.range(0) - 1);
     for (auto _ : state) {
-        const Chosen c = chooseFor(csv, 0.25, 200);
+        const Chosen c = chooseFor(csv, 0.25, 200, options);
         benchmark::DoNotOptimize(c.choice.chosen);
     }
 }
-BENCHMARK(measureAndChoose)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(measureAndChoose)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
