@@ -26,6 +26,12 @@ Fitted fitCandidate(Family family, Method method, const FitData& data, const Cho
     model.classes = static_cast<int>(data.curves.classes.size());
     model.step = stepOf(data.curves);
     model.maxLag = data.curves.maxLag;
+    // One class has one valid model, t = 1 at every distance, whatever the family.
+    if (model.classes < 2) {
+        model.family = Family::markov;
+        model.markov = markovChainOf(model.classes, std::vector<double>(static_cast<std::size_t>(model.classes), 0.0));
+        return fitted;
+    }
     switch (family) {
         case Family::markov:
             if (method == Method::beds) {
@@ -78,6 +84,7 @@ void checkModelSize(const MeasuredCurves& curves, std::string_view file) {
 std::string_view methodName(Method method) { return method == Method::beds ? "beds" : "curves"; }
 
 std::vector<std::pair<Family, Method>> candidatesFor(const FitData& data, const ChoiceOptions& options) {
+    if (data.curves.classes.size() < 2) return {{Family::markov, Method::curves}};  // its one model
     std::vector<std::pair<Family, Method>> all;
     const bool shapes = !rowCandidatesOf(2, options.models).empty() &&
                         (!options.background || !rowCandidatesOf(1, options.models).empty());
