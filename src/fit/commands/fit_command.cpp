@@ -298,7 +298,17 @@ ChoiceOptions choiceOptionsOf(const FitRequest& request, const MeasuredCurves& c
 
 CommandResult fitValidAndWrite(const FitData& all, const std::vector<HeldOutFold>& folds, const ChoiceOptions& options,
                                std::string summary, std::vector<FileText> extra, const FitRequest& request) {
-    const FamilyChoice choice = chooseFamily(all, folds, options);
+    ProgressBar bar;
+    const std::size_t fits = candidatesFor(all, options).size() * (folds.size() + 1);
+    bar.label = "fitting " + std::to_string(fits) + " models";
+    std::optional<bool> barWanted;  // decided at the first fit done, when the work is known
+    // A fit of the whole set costs about what fitting its pairs alone does: as many pairs a fit.
+    const long long work = static_cast<long long>(all.curves.classes.size() * all.curves.classes.size() * fits);
+    const FamilyChoice choice = chooseFamily(all, folds, options, [&](long long done, long long total) {
+        if (!barWanted) barWanted = wantsFitProgress(bar.fd, work);
+        if (*barWanted) showProgress(bar, done, total);
+    });
+    clearProgress(bar);
     const MeasuredCurves& curves = all.curves;
     const FitSet set = setOfModel(curves, choice.candidates[static_cast<std::size_t>(choice.chosen)].model);
     const std::vector<RowCheck> rows = checkRows(curves, set);

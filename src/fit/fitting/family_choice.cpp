@@ -3,6 +3,7 @@
 #include <cassert>
 #include <cfloat>
 #include <cmath>
+#include <mutex>
 
 #include "fit/base/failures.hpp"
 #include "fit/fitting/parallel_tasks.hpp"
@@ -116,17 +117,23 @@ void addSquares(const ValidModel& model, const MeasuredCurves& measured, double&
     }
 }
 
-FamilyChoice chooseFamily(const FitData& all, const std::vector<HeldOutFold>& folds, const ChoiceOptions& options) {
+FamilyChoice chooseFamily(const FitData& all, const std::vector<HeldOutFold>& folds, const ChoiceOptions& options,
+                          const ChoiceProgressFn& progress) {
     const std::vector<std::pair<Family, Method>> kinds = candidatesFor(all, options);
     assert(!kinds.empty());
     const int count = static_cast<int>(kinds.size());
     const int parts = static_cast<int>(folds.size()) + 1;  // each fold's training, then all
     std::vector<Fitted> fits(static_cast<std::size_t>(count * parts));
+    std::mutex told;  // progress is told one fit at a time
+    long long done = 0;
     runTasks(count * parts, options.threads, [&](int task) {
         const int c = task / parts, part = task % parts;
         const FitData& data = part < parts - 1 ? folds[static_cast<std::size_t>(part)].training : all;
         fits[static_cast<std::size_t>(task)] = fitCandidate(kinds[static_cast<std::size_t>(c)].first,
                                                             kinds[static_cast<std::size_t>(c)].second, data, options);
+        if (!progress) return;
+        const std::lock_guard<std::mutex> lock(told);
+        progress(++done, static_cast<long long>(count) * parts);
     });
     FamilyChoice choice;
     choice.folds = static_cast<int>(folds.size());

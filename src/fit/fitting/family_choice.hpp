@@ -13,6 +13,7 @@
 // over every pair's measured points with their supports scaled to a mean of 1, k the model's
 // free parameters.
 
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -80,7 +81,12 @@ void checkModelSize(const MeasuredCurves& curves, std::string_view file);
 // fitted to the curves.
 std::vector<std::pair<Family, Method>> candidatesFor(const FitData& data, const ChoiceOptions& options);
 
-FamilyChoice chooseFamily(const FitData& all, const std::vector<HeldOutFold>& folds, const ChoiceOptions& options);
+// Called as fits are done (each candidate on each fold and on all the data), from whichever
+// thread did the fit, one call at a time.
+using ChoiceProgressFn = std::function<void(long long done, long long total)>;
+
+FamilyChoice chooseFamily(const FitData& all, const std::vector<HeldOutFold>& folds, const ChoiceOptions& options,
+                          const ChoiceProgressFn& progress = {});
 
 // The support-weighted sum of squares of the measured curves less the model at lags 1..N, and
 // the sum of the supports, added to `squares` and `weights`.

@@ -142,5 +142,36 @@ TEST(Progress, FittingManyPairs) {
     }
 }
 
+// The choice of a valid model draws its bar, counting the models it fits (each candidate on
+// each fold and on all the data), when there is work enough; one hole of two classes draws none.
+TEST(Progress, ChoosingAValidModel) {
+    struct ChoiceCase {
+        int classes;
+        int holes;
+        const char* bar;  // empty: none
+    };
+    // Three classes in two holes: 4 candidates on 2 folds and on all, 12 fits of 9 pairs.
+    const ChoiceCase cases[] = {{3, 2, "fitting 12 models"}, {2, 1, ""}};
+    for (const ChoiceCase& c : cases) {
+        SCOPED_TRACE(c.classes);
+        std::string logs = "hole,from,to,class\n";
+        for (int bed = 0; bed < 40; ++bed) {
+            logs += (bed % c.holes == 0 ? "A," : "B,") + std::to_string(bed) + "," + std::to_string(bed + 1) + ",c" +
+                    std::to_string(bed * 5 % (2 * c.classes) / 2) + "\n";
+        }
+        ScratchDir dir;
+        writeFile(dir.file("logs.csv"), logs);
+        const TerminalRun run = runOnTerminal(dir.path, {"logs.csv", "--step", "1", "--lags", "3", "-o", "fitted"});
+        EXPECT_EQ(run.status, 0);
+        if (std::string(c.bar).empty()) {
+            EXPECT_EQ(run.screen.rfind("input          logs.csv\n", 0), 0u) << run.screen.substr(0, 80);
+            continue;
+        }
+        EXPECT_EQ(run.screen.rfind(std::string("\r") + c.bar + " [", 0), 0u) << run.screen.substr(0, 80);
+        EXPECT_NE(run.screen.find(std::string("\r") + c.bar + " [####################] 100%"), std::string::npos);
+        EXPECT_NE(run.screen.find("\rinput          logs.csv\n"), std::string::npos);
+    }
+}
+
 }  // namespace
 }  // namespace reduz::testing
