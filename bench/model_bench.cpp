@@ -21,14 +21,16 @@
 #include <vector>
 
 #include "fit/chain_logs.hpp"
-#include "fit/commands/held_out_folds.hpp"
 #include "fit/fitting/family_choice.hpp"
-#include "fit/measuring/interval_csv.hpp"
+#include "fit/known_truth.hpp"
 
 namespace {
 
 using namespace reduz::fit;
 using reduz::testing::BedChain;
+using reduz::testing::Chosen;
+using reduz::testing::chosenFor;
+using reduz::testing::meanError;
 
 using Truth = std::function<double(int from, int to, double h)>;
 
@@ -49,34 +51,6 @@ KnownSet markovSet(const char* name, const std::vector<std::vector<double>>& q) 
     const MarkovRates truth = markovChainOf(n, flat(q));
     return {name, BedChain::markov(q),
             [truth, n](int i, int j, double h) { return transitionsAt(truth, h)[static_cast<std::size_t>(i * n + j)]; }};
-}
-
-struct Chosen {
-    FamilyChoice choice;
-    std::vector<std::string> classes;
-};
-
-Chosen chooseFor(const std::string& csv, double step, int maxLag, const ChoiceOptions& options = {}) {
-    const MeasureRequest request{"logs.csv", step, maxLag, Direction::down, {}, ""};
-    const Logs logs = readIntervalLogs(csv, "logs.csv", {});
-    const Measurement m = measureLogs(request, logs);
-    return {chooseFamily(fitDataOf(request, logs, m), heldOutFolds(request, logs, 5), options), logs.classes};
-}
-
-// Over every pair and the lags 1..40; the truth's classes A, B, ... as the logs name them.
-double meanError(const ValidModel& model, const std::vector<std::string>& names, const Truth& truth) {
-    double sum = 0;
-    int count = 0;
-    for (int i = 0; i < model.classes; ++i) {
-        for (int j = 0; j < model.classes; ++j) {
-            const int a = names[static_cast<std::size_t>(i)][0] - 'A', b = names[static_cast<std::size_t>(j)][0] - 'A';
-            for (int lag = 1; lag <= 40; ++lag) {
-                sum += std::fabs(curveAt(model, i, j, 0.25 * lag) - truth(a, b, 0.25 * lag));
-                ++count;
-            }
-        }
-    }
-    return sum / count;
 }
 
 std::string candidateName(const Candidate& c) {
@@ -107,7 +81,7 @@ void printGoals(int seeds) {
             std::vector<double> each;
             std::vector<std::string> names;
             for (std::uint64_t seed = 1; seed <= static_cast<std::uint64_t>(seeds); ++seed) {
-                const Chosen c = chooseFor(set.chain.logs(seed, holes, 50), 0.25, 40);
+                const Chosen c = chosenFor(set.chain.logs(seed, holes, 50), 0.25, 40);
                 const Candidate& chosen = c.choice.candidates[static_cast<std::size_t>(c.choice.chosen)];
                 chosenError += meanError(chosen.model, c.classes, set.truth) / seeds;
                 double best = HUGE_VAL;
@@ -147,7 +121,7 @@ void measureAndChoose(benchmark::State& state) {
     ChoiceOptions options;
     if (state.range(0) > 0) options.family = static_cast<Family>(state.range(0) - 1);
     for (auto _ : state) {
-        const Chosen c = chooseFor(csv, 0.25, 200, options);
+        const Chosen c = chosenFor(csv, 0.25, 200, options);
         benchmark::DoNotOptimize(c.choice.chosen);
     }
 }

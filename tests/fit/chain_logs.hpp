@@ -22,6 +22,16 @@ inline double uniform(std::mt19937_64& bits) { return static_cast<double>(bits()
 
 inline double waitFor(std::mt19937_64& bits, double rate) { return -std::log1p(-uniform(bits)) / rate; }
 
+// One interval of hole h, its class the state's letter.
+inline void appendLogRow(std::string& csv, int h, double from, double to, int state) {
+    for (const std::string& field : {std::to_string(h), fit::shortest(from), fit::shortest(to)}) {
+        csv += field;
+        csv += ',';
+    }
+    csv += static_cast<char>('A' + state);
+    csv += '\n';
+}
+
 template <typename First, typename Thickness, typename Next>
 std::string chainLogs(std::uint64_t seed, int holes, double holeLength, First first, Thickness thickness, Next next) {
     std::mt19937_64 bits(seed);
@@ -31,12 +41,7 @@ std::string chainLogs(std::uint64_t seed, int holes, double holeLength, First fi
         double at = 0;
         while (at < holeLength) {
             const double end = std::min(holeLength, at + thickness(bits, state));
-            for (const std::string& field : {std::to_string(h), fit::shortest(at), fit::shortest(end)}) {
-                csv += field;
-                csv += ',';
-            }
-            csv += static_cast<char>('A' + state);
-            csv += '\n';
+            appendLogRow(csv, h, at, end, state);
             at = end;
             state = next(bits, state);
         }
@@ -78,12 +83,7 @@ std::string stationaryLogs(std::uint64_t seed, int holes, double holeLength, dou
         while (at < holeLength) {
             const double end = std::min(holeLength, at + thickness(bits, state));
             if (end > 0) {
-                for (const std::string& field : {std::to_string(h), fit::shortest(std::max(at, 0.0)), fit::shortest(end)}) {
-                    csv += field;
-                    csv += ',';
-                }
-                csv += static_cast<char>('A' + state);
-                csv += '\n';
+                appendLogRow(csv, h, std::max(at, 0.0), end, state);
             }
             at = end;
             state = next(bits, state);

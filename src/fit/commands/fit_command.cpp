@@ -59,6 +59,21 @@ std::string fixed(double value, const char* format) {
     return text;
 }
 
+// The classes' names as the console shows them, and the width of their column.
+struct ConsoleNames {
+    std::vector<std::string> names;
+    std::size_t width = 5;
+};
+
+ConsoleNames consoleNames(const MeasuredCurves& curves) {
+    ConsoleNames console;
+    for (const std::string& name : curves.classes) {
+        console.names.push_back(visible(name));
+        console.width = std::max(console.width, console.names.back().size());
+    }
+    return console;
+}
+
 // A folder whose name had to change tells which pair it holds: the names alone do not.
 std::string folderNotes(const MeasuredCurves& curves, const FitSet& set) {
     std::string text;
@@ -99,12 +114,9 @@ std::string rowSums(const std::vector<std::string>& names, std::size_t width, co
 std::string fitSummary(const MeasuredCurves& curves, const FitSet& set, const std::vector<RowCheck>& rows,
                        const FitRequest& request) {
     const std::size_t n = curves.classes.size();
-    std::vector<std::string> names;  // as the console shows them
-    std::size_t width = 5;
-    for (const std::string& name : curves.classes) {
-        names.push_back(visible(name));
-        width = std::max(width, names.back().size());
-    }
+    const ConsoleNames console = consoleNames(curves);
+    const std::vector<std::string>& names = console.names;
+    const std::size_t width = console.width;
     std::string text = "pairs          " + std::to_string(n * n) + " of " + std::to_string(n) + " classes, lags 1 to " +
                        std::to_string(curves.maxLag) + ", sill " +
                        (request.options.sillProportion ? "the proportion" : "free") + "\n";
@@ -205,12 +217,9 @@ std::string candidateName(const Candidate& candidate) {
 std::string validSummary(const MeasuredCurves& curves, const FamilyChoice& choice, const FitSet& set,
                          const std::vector<RowCheck>& rows) {
     const std::size_t n = curves.classes.size();
-    std::vector<std::string> names;  // as the console shows them
-    std::size_t width = 5;
-    for (const std::string& name : curves.classes) {
-        names.push_back(visible(name));
-        width = std::max(width, names.back().size());
-    }
+    const ConsoleNames console = consoleNames(curves);
+    const std::vector<std::string>& names = console.names;
+    const std::size_t width = console.width;
     std::string text = "pairs          " + std::to_string(n * n) + " of " + std::to_string(n) + " classes, lags 1 to " +
                        std::to_string(curves.maxLag) + ", one valid model\n";
     text += choice.folds > 0 ? "choice         the least error on held-out holes, " + std::to_string(choice.folds) + " folds\n"

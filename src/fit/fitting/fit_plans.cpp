@@ -150,4 +150,22 @@ std::int32_t highestModel() {
     return highest;
 }
 
+std::string parameterHeader() {
+    std::string text;
+    for (const ParameterColumn& column : parameterColumns()) {
+        text += ',';
+        text += column.name;
+    }
+    return text;
+}
+
+std::string modelList(const std::vector<int>& models) {
+    std::string text;
+    for (int model : models) {
+        if (!text.empty()) text += ',';
+        text += std::to_string(model);
+    }
+    return text;
+}
+
 }  // namespace reduz::fit

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -87,6 +88,11 @@ struct ParameterColumn {
 
 // Every parameter that some plan sets, in the order of the parameter record.
 std::vector<ParameterColumn> parameterColumns();
+// Their names for a CSV header, each after a comma: ",sill,range,D,C,W,ALFA,BETA".
+std::string parameterHeader();
+
+// Model numbers as the command line names them: {3, 9} -> "3,9".
+std::string modelList(const std::vector<int>& models);
 
 // The highest model number of any plan.
 std::int32_t highestModel();

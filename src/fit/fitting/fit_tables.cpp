@@ -90,12 +90,7 @@ std::vector<RowCheck> checkRows(const MeasuredCurves& curves, const FitSet& set)
 std::string fitsCsv(const MeasuredCurves& curves, const FitSet& set) {
     const std::vector<std::string> names = csvNames(curves);
     const std::vector<ParameterColumn> columns = parameterColumns();
-    std::string text = "from,to,kind,model,shape";
-    for (const ParameterColumn& column : columns) {
-        text += ',';
-        text += column.name;
-    }
-    text += ",wrmse,aic,chosen,failure,folder\n";
+    std::string text = "from,to,kind,model,shape" + parameterHeader() + ",wrmse,aic,chosen,failure,folder\n";
     const std::vector<std::string> folders = writtenFolders(curves, set);
     const std::string noParameters(columns.size() - 1, ',');  // as many empty values as columns
     for (const PairFit& pair : set.pairs) {

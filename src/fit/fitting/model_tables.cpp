@@ -68,12 +68,7 @@ FitSet setOfModel(const MeasuredCurves& curves, const ValidModel& model) {
 
 std::string familyFitsCsv(const MeasuredCurves& curves, const FamilyChoice& choice) {
     const std::vector<ParameterColumn> columns = parameterColumns();
-    std::string text = "family,method,from,to,obtained,kind,model,shape";
-    for (const ParameterColumn& column : columns) {
-        text += ',';
-        text += column.name;
-    }
-    text += ",wrmse,heldout,aic,chosen,folder\n";
+    std::string text = "family,method,from,to,obtained,kind,model,shape" + parameterHeader() + ",wrmse,heldout,aic,chosen,folder\n";
     const std::vector<std::string> folders = folderNames(curves.classes);
     for (std::size_t c = 0; c < choice.candidates.size(); ++c) {
         const Candidate& candidate = choice.candidates[c];

@@ -11,14 +11,6 @@ namespace reduz::fit {
 
 namespace {
 
-std::string modelList(const std::vector<int>& models) {
-    std::string text;
-    for (int model : models) {
-        if (!text.empty()) text += ',';
-        text += std::to_string(model);
-    }
-    return text;
-}
 
 PairFit fitPair(const MeasuredCurves& curves, const FitOptions& options, int from, int to) {
     PairFit pair{from, to, {}, -1, {}, {}};

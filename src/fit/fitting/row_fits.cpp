@@ -1,19 +1,17 @@
 #include "fit/fitting/row_fits.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <cfloat>
 #include <cmath>
-#include <exception>
 #include <numeric>
 #include <span>
 #include <string>
-#include <thread>
 
 #include "failure/run_failure.hpp"
 #include "fit/base/failures.hpp"
 #include "fit/fitting/fit_plans.hpp"
 #include "fit/fitting/local_search.hpp"
+#include "fit/fitting/parallel_tasks.hpp"
 #include "fit/fitting/pair_fits.hpp"
 #include "models/lag_table.hpp"
 
@@ -732,14 +730,6 @@ RowFit fitRow(const MeasuredCurves& measured, const RowFitOptions& options, cons
     return fit;
 }
 
-std::string modelList(const std::vector<int>& models) {
-    std::string text;
-    for (int model : models) {
-        if (!text.empty()) text += ',';
-        text += std::to_string(model);
-    }
-    return text;
-}
 
 }  // namespace
 
@@ -776,25 +766,7 @@ std::vector<RowFit> fitRows(const MeasuredCurves& curves, const RowFitOptions& o
     }
 
     std::vector<RowFit> rows(static_cast<std::size_t>(n));
-    std::atomic<int> next{0};
-    const unsigned cores = options.threads > 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-    const unsigned workers = std::max(1u, std::min<unsigned>(cores, static_cast<unsigned>(n)));
-    std::vector<std::exception_ptr> failures(workers);
-    const auto work = [&](unsigned worker) {
-        try {
-            for (int i = next++; i < n; i = next++) rows[static_cast<std::size_t>(i)] = fitRow(curves, options, p, i);
-        } catch (...) {
-            failures[worker] = std::current_exception();
-            next = n;
-        }
-    };
-    std::vector<std::thread> threads;
-    for (unsigned w = 1; w < workers; ++w) threads.emplace_back(work, w);
-    work(0);
-    for (std::thread& thread : threads) thread.join();
-    for (const std::exception_ptr& failure : failures) {
-        if (failure) std::rethrow_exception(failure);
-    }
+    runTasks(n, options.threads, [&](int i) { rows[static_cast<std::size_t>(i)] = fitRow(curves, options, p, i); });
     return rows;
 }
 

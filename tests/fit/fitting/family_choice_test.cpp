@@ -8,9 +8,8 @@
 #include <vector>
 
 #include "fit/chain_logs.hpp"
-#include "fit/commands/held_out_folds.hpp"
 #include "fit/fitting/family_choice.hpp"
-#include "fit/measuring/interval_csv.hpp"
+#include "fit/known_truth.hpp"
 
 namespace reduz::fit {
 namespace {
@@ -86,49 +85,18 @@ TEST(FamilyChoice, EveryFamilyIsValidWhateverTheCurves) {
     }
 }
 
-// The mean absolute error over every pair and the lags 1..40 of a model against the truth, whose
-// classes A, B, ... stand in the order the logs first name them.
-template <typename Truth>
-double meanError(const ValidModel& model, const std::vector<std::string>& names, Truth truth) {
-    double sum = 0;
-    int count = 0;
-    for (int i = 0; i < model.classes; ++i) {
-        for (int j = 0; j < model.classes; ++j) {
-            const int a = names[static_cast<std::size_t>(i)][0] - 'A', b = names[static_cast<std::size_t>(j)][0] - 'A';
-            for (int lag = 1; lag <= 40; ++lag) {
-                sum += std::fabs(curveAt(model, i, j, 0.25 * lag) - truth(a, b, 0.25 * lag));
-                ++count;
-            }
-        }
-    }
-    return sum / count;
-}
-
-// Logs of holes 50 long at lags of 0.25 to 40, measured and chosen as the one-go command does.
-struct Chosen {
-    FamilyChoice choice;
-    std::vector<std::string> classes;
-};
-
-Chosen chosenFor(const std::string& csv) {
-    const MeasureRequest request{"logs.csv", 0.25, 40, Direction::down, {}, ""};
-    const Logs logs = readIntervalLogs(csv, "logs.csv", {});
-    const Measurement m = measureLogs(request, logs);
-    return {chooseFamily(fitDataOf(request, logs, m), heldOutFolds(request, logs, 5), ChoiceOptions{}), logs.classes};
-}
-
 TEST(FamilyChoice, AThreeClassMarkovChainComesBackFromItsLogs) {
     const std::vector<std::vector<double>> q = {{-0.40, 0.30, 0.10}, {0.05, -0.25, 0.20}, {0.35, 0.15, -0.50}};
     std::vector<double> rates;
     for (const auto& row : q) rates.insert(rates.end(), row.begin(), row.end());
     const MarkovRates truth = markovChainOf(3, rates);
-    const Chosen chosen = chosenFor(testing::BedChain::markov(q).logs(7, 100, 50));
+    const testing::Chosen chosen = testing::chosenFor(testing::BedChain::markov(q).logs(7, 100, 50), 0.25, 40);
     const FamilyChoice& choice = chosen.choice;
     ASSERT_EQ(choice.folds, 5);
     const ValidModel& model = choice.candidates[static_cast<std::size_t>(choice.chosen)].model;
     expectValid(model, "chosen");
     // About 0.009 on 100 holes; the benchmark has the figures on 10 to 400.
-    EXPECT_LT(meanError(model, chosen.classes, [&](int i, int j, double h) { return transitionsAt(truth, h)[static_cast<std::size_t>(i * 3 + j)]; }),
+    EXPECT_LT(testing::meanError(model, chosen.classes, [&](int i, int j, double h) { return transitionsAt(truth, h)[static_cast<std::size_t>(i * 3 + j)]; }),
               0.015);
     for (const Candidate& candidate : choice.candidates) {
         EXPECT_TRUE(candidate.heldOutError.has_value());
