@@ -255,11 +255,11 @@ struct Check {
 // The largest power of 2 at most x.
 double powerOfTwoBelow(double x) { return std::exp2(std::floor(std::log2(x))); }
 
-// How far the row goes outside [0, 1] at the points checked, summed, with 1 more for each
-// (the search samples a long tail more coarsely than the final check)
-// curve the catalogue cannot evaluate there, for a t(0) that is not 1 or 0, for a background
-// remainder that leaves 0 downwards, and for a tail not shown valid.
-Check checkRow(Row& row, const std::vector<Curve>& curves, bool searching) {
+// How far the row goes outside [0, 1] at the points checked, `points` a lag (a power of 2 up to
+// perLag), summed, with 1 more for each curve the catalogue cannot evaluate there, for a t(0)
+// that is not 1 or 0, for a background remainder that leaves 0 downwards, and for a tail not
+// shown valid. A search looks at a long tail more coarsely than the final check.
+Check checkRow(Row& row, const std::vector<Curve>& curves, int points, bool searching) {
     Check check{0, static_cast<double>(row.maxLag)};
     if (proved(row, curves)) return check;
     std::vector<double> sum;
@@ -286,7 +286,7 @@ Check checkRow(Row& row, const std::vector<Curve>& curves, bool searching) {
     };
     if (!leavesZeroUpwards(row, curves)) check.violation += 1;
     for (int e = 4; e <= 40; e += 2) sample(std::exp2(-e), 1, 3);  // near 0: 2^-e to 3 2^-e
-    sample(1.0 / perLag, 0, static_cast<long>(perLag) * row.maxLag);
+    sample(1.0 / points, 0, static_cast<long>(points) * row.maxLag);
     double shortest = HUGE_VAL;
     for (int j = 0; j < static_cast<int>(curves.size()); ++j) {
         if (!fitted(row, j)) continue;
@@ -294,7 +294,7 @@ Check checkRow(Row& row, const std::vector<Curve>& curves, bool searching) {
         shortest = std::min(shortest, lengthOf(c));
         if (c.shape->model < 9) continue;
         // around the bump's top, wherever it is
-        const double width = bumpWidth(c.p), step = powerOfTwoBelow(width / 8);
+        const double width = bumpWidth(c.p), step = powerOfTwoBelow(width / points);
         const double mode = envelopeStart(c);
         if (step > 0 && std::isfinite(step) && mode / step < 1e9) {
             sample(step, static_cast<long>(std::floor((mode - 2 * width) / step)), static_cast<long>(std::ceil((mode + 2 * width) / step)));
@@ -307,9 +307,9 @@ Check checkRow(Row& row, const std::vector<Curve>& curves, bool searching) {
     }
     check.tail = *tail;
     if (*tail > row.maxLag) {
-        double step = std::max(1.0 / perLag, powerOfTwoBelow(shortest / perLag));
-        // the search looks at no more than 8N points of the tail, the final check at them all
-        while (searching && (*tail - row.maxLag) / step > static_cast<double>(perLag) * row.maxLag) step *= 2;
+        double step = std::max(1.0 / points, powerOfTwoBelow(shortest / points));
+        // a search looks at no more than `points` N points of the tail, the final check at them all
+        while (searching && (*tail - row.maxLag) / step > static_cast<double>(points) * row.maxLag) step *= 2;
         if ((*tail - row.maxLag) / step > 64.0 * perLag * (row.maxLag + 1)) {
             check.violation += 1;
             return check;
@@ -412,11 +412,11 @@ struct Search {
     int moving = 0;
     std::vector<Moved> moved;
     double penalty = 0;
-    bool dense = false;  // the penalty checkRow's rather than violationAtLags's
+    int dense = 0;  // above 0, the penalty checkRow's at this many points a lag; else violationAtLags's
 };
 
 double violationOf(Search& s) {
-    return s.dense ? checkRow(s.row, s.curves, true).violation : violationAtLags(s.row, s.curves, s.values);
+    return s.dense > 0 ? checkRow(s.row, s.curves, s.dense, true).violation : violationAtLags(s.row, s.curves, s.values);
 }
 
 double rowObjective(Search& s, std::span<const double> x) {
@@ -439,8 +439,9 @@ struct Refined {
 };
 
 // Coordinate passes over the row's curves from `start`, each curve's moved parameters searched
-// against the whole row, with the penalty at the lags or, dense, at checkRow's points.
-Refined refine(Row& row, std::vector<Curve> start, bool dense) {
+// against the whole row, with the penalty at the lags or, `dense` above 0, at checkRow's points
+// with that many a lag.
+Refined refine(Row& row, std::vector<Curve> start, int dense) {
     Refined out{std::move(start), {}, {}, {}};
     std::vector<std::vector<double>> values(out.curves.size());
     for (std::size_t j = 0; j < out.curves.size(); ++j) {
@@ -450,7 +451,7 @@ Refined refine(Row& row, std::vector<Curve> start, bool dense) {
         }
     }
     const double penalty = 100 * (row.totalWeight + 1);
-    double best = rowSquares(row, values) + penalty * (dense ? checkRow(row, out.curves, true).violation
+    double best = rowSquares(row, values) + penalty * (dense > 0 ? checkRow(row, out.curves, dense, true).violation
                                                              : violationAtLags(row, out.curves, values));
     for (int pass = 0; pass < passes; ++pass) {
         const double before = best;
@@ -481,9 +482,9 @@ Refined refine(Row& row, std::vector<Curve> start, bool dense) {
                 values[static_cast<std::size_t>(j)] = keptValues;
             }
         }
-        if (!(before - best > 1e-6 * before)) break;
+        if (!(before - best > 1e-3 * before)) break;
     }
-    out.check = checkRow(row, out.curves, false);
+    out.check = checkRow(row, out.curves, perLag, false);
     return out;
 }
 
@@ -540,7 +541,7 @@ Alone bestAlone(const Row& row, int column, const std::vector<const Shape*>& sha
     for (const Shape* shape : shapes) {
         auto t = std::find_if(tried.begin(), tried.end(), [&](const Tried& x) { return x.shape == shape; });
         if (t == tried.end()) {
-            const ShapeFit fit = fitShape(*shape, m > 1 ? every : points, pj);
+            const ShapeFit fit = fitShape(*shape, m > 1 ? every : points, pj, 1);
             evaluations += fit.evaluations;
             ModelParameters p = fit.parameters;
             p.range *= m;
@@ -601,7 +602,7 @@ Refined sharedRange(Row& row, const Shape& crossShape) {
     out.results.push_back(result);
     out.search = SearchSummary{1, result};
     out.curves = curvesAt(std::clamp(std::exp(x[0]), range.low, range.high));
-    out.check = checkRow(row, out.curves, false);
+    out.check = checkRow(row, out.curves, perLag, false);
     return out;
 }
 
@@ -646,15 +647,18 @@ RowFit fitRow(const MeasuredCurves& measured, const RowFitOptions& options, cons
     std::vector<int> results;
     int searches = 0;
     // Searched with the penalty at the lags; a row that goes outside between them or beyond N
-    // searched on from there with the penalty at every point checked.
+    // searched on from there with the penalty at 2 points a lag, which costs a quarter of the
+    // final check's 8, and if that is not enough, at all of the final check's points.
     const auto refined = [&](const std::vector<Curve>& from) {
-        Refined out = refine(row, from, false);
+        Refined out = refine(row, from, 0);
         results.insert(results.end(), out.results.begin(), out.results.end());
         searches += out.search.searches;
-        if (out.check.violation == 0 || out.check.violation == HUGE_VAL) return out;
-        out = refine(row, out.curves, true);
-        results.insert(results.end(), out.results.begin(), out.results.end());
-        searches += out.search.searches;
+        for (const int dense : {2, perLag}) {
+            if (out.check.violation == 0 || out.check.violation == HUGE_VAL) break;
+            out = refine(row, out.curves, dense);
+            results.insert(results.end(), out.results.begin(), out.results.end());
+            searches += out.search.searches;
+        }
         return out;
     };
     Refined kept = refined(start);

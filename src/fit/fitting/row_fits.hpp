@@ -45,16 +45,18 @@
 // The values at h = k / 8 are the catalogue's own: the shape evaluated at whole lags with its
 // lengths (range, D) times 8, which gives the same bits as at k / 8.
 //
-// Fitting a row: each curve's candidates fitted alone (fitShape with the sill p_j; a curve of
-// 128 lags or more at every m-th lag, m a power of 2 that keeps 64, its lengths then times m),
-// the least AIC kept; then coordinate passes over the curves, each curve's moved parameters (those of its fit
-// plan, and W for 9 to 11) searched by Sbplx against the whole row's support-weighted squares
-// (lags 1..N of all K curves, the remainder's too) plus a penalty for going outside [0, 1] at
-// those lags, for a background remainder leaving 0 downwards and for no tail distance. The row
-// they end at is checked as above; when it fails, the passes go on from it with the penalty at
-// every point checked (the curves held still are not evaluated again). When that row is not
-// valid, the same from the best shapes 1 to 4 alone; when that is not valid either (with a
-// background), every curve takes one of them with one shared range.
+// Fitting a row: each curve's candidates fitted alone (fitShape with the sill p_j, searched from
+// the best start of its grid only, since the row's passes refine it; a curve of 128 lags or
+// more at every m-th lag, m a power of 2 that keeps 64, its lengths then times m), the least
+// AIC kept; then up to 3 coordinate passes over the curves (until a pass gains less than 0.1 %),
+// each curve's moved parameters (those of its fit plan, and W for 9 to 11) searched by Sbplx
+// against the whole row's support-weighted squares (lags 1..N of all K curves, the
+// remainder's too) plus a penalty for going outside [0, 1] at those lags, for a background
+// remainder leaving 0 downwards and for no tail distance. The row they end at is checked as
+// above; when it fails, the passes go on from it with the penalty at the check's points but 2
+// a lag, and if the row still fails, at all of them (the curves held still are not evaluated
+// again). When that row is not valid, the same from the best shapes 1 to 4 alone; when that is
+// not valid either (with a background), every curve takes one of them with one shared range.
 //
 // The proportions are taken over their sum (classes.csv may give them rounded). Rows are fitted
 // on threads like fitPairs; each row's result is the same whatever the number of threads.

@@ -223,9 +223,7 @@ std::vector<Point> gridOfStarts(Problem& pr) {
 // The best starts refined by Sbplx: bounded, derivative-free, and at ease with the kinks of the
 // linear and spherical shapes at h = a and with the points where reduzmodel would fail, which
 // it simply rejects.
-constexpr std::size_t localSearches = 3;
-
-std::vector<Point> refine(Problem& pr, std::vector<Point> grid) {
+std::vector<Point> refine(Problem& pr, std::vector<Point> grid, std::size_t localSearches) {
     std::stable_sort(grid.begin(), grid.end(), [](const Point& a, const Point& b) { return a.wss < b.wss; });
     while (!grid.empty() && !std::isfinite(grid.back().wss)) grid.pop_back();
     if (grid.size() > localSearches) grid.resize(localSearches);
@@ -263,7 +261,7 @@ int measuredLags(const FitPoints& points) {
     return static_cast<int>(std::count_if(points.weights.begin(), points.weights.end(), [](double w) { return w > 0; }));
 }
 
-ShapeFit fitShape(const Shape& shape, const FitPoints& points, std::optional<double> fixedSill) {
+ShapeFit fitShape(const Shape& shape, const FitPoints& points, std::optional<double> fixedSill, std::size_t searches) {
     const int maxLag = static_cast<int>(points.measured.size());
     const FitPlan& plan = planOf(shape);
     if (!usesParameter(plan, &P::sill)) fixedSill.reset();
@@ -280,7 +278,7 @@ ShapeFit fitShape(const Shape& shape, const FitPoints& points, std::optional<dou
     fit.shape = &shape;
     fit.parameters = pr.start;
     fit.freeParameters = freeParameters(plan, fixedSill.has_value());
-    const std::vector<Point> best = refine(pr, gridOfStarts(pr));
+    const std::vector<Point> best = refine(pr, gridOfStarts(pr), searches);
     if (best.empty()) {
         fit.failure = "no start within the bounds runs in reduzmodel" +
                       (pr.lastFailure ? " (" + failureText(*pr.lastFailure) + ")" : std::string());

@@ -62,6 +62,7 @@ std::string_view shapeName(const Shape& shape);
 // The lags measured: the points with a weight above 0.
 int measuredLags(const FitPoints& points);
 
-ShapeFit fitShape(const Shape& shape, const FitPoints& points, std::optional<double> fixedSill);
+// `searches`: how many of the best starts of the grid are searched from.
+ShapeFit fitShape(const Shape& shape, const FitPoints& points, std::optional<double> fixedSill, std::size_t searches = 3);
 
 }  // namespace reduz::fit
