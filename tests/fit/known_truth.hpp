@@ -25,7 +25,7 @@ inline Chosen chosenFor(const std::string& csv, double step, int maxLag, const f
     return {fit::chooseFamily(fit::fitDataOf(request, logs, m), fit::heldOutFolds(request, logs, 5), options), logs.classes};
 }
 
-// The mean absolute error over every pair and the lags 1..40 of 0.25 of a model against the
+// The mean absolute error over every pair and the lags 0..40 of 0.25 of a model against the
 // truth, whose classes A, B, ... stand wherever the logs named them.
 template <typename Truth>
 double meanError(const fit::ValidModel& model, const std::vector<std::string>& names, Truth truth) {
@@ -34,7 +34,7 @@ double meanError(const fit::ValidModel& model, const std::vector<std::string>& n
     for (int i = 0; i < model.classes; ++i) {
         for (int j = 0; j < model.classes; ++j) {
             const int a = names[static_cast<std::size_t>(i)][0] - 'A', b = names[static_cast<std::size_t>(j)][0] - 'A';
-            for (int lag = 1; lag <= 40; ++lag) {
+            for (int lag = 0; lag <= 40; ++lag) {
                 sum += std::fabs(fit::curveAt(model, i, j, 0.25 * lag) - truth(a, b, 0.25 * lag));
                 ++count;
             }

@@ -70,7 +70,8 @@ from, to, probability and, optionally, support, as measure writes them): every
 row sums to 1 at any distance, as a simulator needs. The families are the
 catalogue's shapes with each row's remaining curve inferred, a continuous-lag
 Markov chain and a semi-Markov chain of gamma beds; the one with the least AIC
-is kept (the one-go form scores them on held-out holes instead).
+is kept (the one-go form scores them on held-out holes instead, and keeps the
+simplest that predicts them as well as the best).
 
 DIR receives a folder FROM_TO for each pair: PARAMETER.TXT (and, for models 7
 to 12, keyboard.txt) where the curve is a shape reduzmodel runs, else

@@ -222,14 +222,15 @@ std::string validSummary(const MeasuredCurves& curves, const FamilyChoice& choic
     const std::size_t width = console.width;
     std::string text = "pairs          " + std::to_string(n * n) + " of " + std::to_string(n) + " classes, lags 1 to " +
                        std::to_string(curves.maxLag) + ", one valid model\n";
-    text += choice.folds > 0 ? "choice         the least error on held-out holes, " + std::to_string(choice.folds) + " folds\n"
+    text += choice.folds > 0 ? "choice         the simplest within reach of the least error on held-out holes, " +
+                                   std::to_string(choice.folds) + " folds\n"
                              : std::string("choice         the least AIC (no holes to hold out)\n");
     for (std::size_t c = 0; c < choice.candidates.size(); ++c) {
         const Candidate& candidate = choice.candidates[c];
         text += "  " + padded(candidateName(candidate), 34);
         if (candidate.heldOutError) text += "held-out " + fixed(*candidate.heldOutError, "%.4f") + "  ";
         text += "wrmse " + fixed(candidate.wrmse, "%.4f") + "  aic " + fixed(candidate.aic, "%.1f");
-        text += static_cast<int>(c) == choice.chosen ? "  chosen\n" : "\n";
+        text += static_cast<int>(c) == choice.chosen ? "  chosen\n" : candidate.withinReach ? "  within reach\n" : "\n";
     }
     for (const PairFit& pair : set.pairs) {
         const ShapeFit& fit = pair.candidates[0];

@@ -1,9 +1,11 @@
 #include "fit/fitting/family_choice.hpp"
 
+#include <algorithm>
 #include <cassert>
 #include <cfloat>
 #include <cmath>
 #include <mutex>
+#include <vector>
 
 #include "fit/base/failures.hpp"
 #include "fit/fitting/parallel_tasks.hpp"
@@ -72,7 +74,61 @@ Fitted fitCandidate(Family family, Method method, const FitData& data, const Cho
     return fitted;
 }
 
+int leastAic(const std::vector<Candidate>& candidates) {
+    int least = 0;
+    for (int c = 1; c < static_cast<int>(candidates.size()); ++c) {
+        if (candidates[static_cast<std::size_t>(c)].aic < candidates[static_cast<std::size_t>(least)].aic) least = c;
+    }
+    return least;
+}
+
+// Whether the folds cannot tell candidate c from the least, b: c's held-out error is at most
+// mostHeldOutExcess above b's, and the mean of its folds' errors less b's is at most one
+// standard error of that mean. The folds share their holes, so the differences are far steadier
+// than either candidate's errors.
+bool withinReach(const Candidate& c, const Candidate& b) {
+    if (&c == &b) return true;
+    if (*c.heldOutError > (1 + mostHeldOutExcess) * *b.heldOutError) return false;
+    const std::size_t n = c.foldErrors.size();
+    if (n < 2 || b.foldErrors.size() != n) return false;
+    double mean = 0;
+    for (std::size_t f = 0; f < n; ++f) mean += (c.foldErrors[f] - b.foldErrors[f]) / static_cast<double>(n);
+    double squares = 0;
+    for (std::size_t f = 0; f < n; ++f) {
+        const double d = c.foldErrors[f] - b.foldErrors[f] - mean;
+        squares += d * d;
+    }
+    return mean <= std::sqrt(squares / static_cast<double>(n - 1) / static_cast<double>(n));
+}
+
+// Of the candidates within reach of the least held-out error, marked so, the one with the
+// fewest parameters; then one from the beds, their likelihood's estimate, over one fitted to
+// the curves, whose lags share their errors; then the least held-out error.
+int simplestWithinReach(std::vector<Candidate>& candidates) {
+    int best = 0;
+    for (int c = 1; c < static_cast<int>(candidates.size()); ++c) {
+        if (*candidates[static_cast<std::size_t>(c)].heldOutError < *candidates[static_cast<std::size_t>(best)].heldOutError) best = c;
+    }
+    for (Candidate& candidate : candidates) candidate.withinReach = withinReach(candidate, candidates[static_cast<std::size_t>(best)]);
+    const auto simpler = [](const Candidate& a, const Candidate& b) {
+        const int ka = parameterCount(a.model), kb = parameterCount(b.model);
+        if (ka != kb) return ka < kb;
+        if (a.method != b.method) return a.method == Method::beds;
+        return *a.heldOutError < *b.heldOutError;
+    };
+    int chosen = best;
+    for (int c = 0; c < static_cast<int>(candidates.size()); ++c) {
+        const Candidate& candidate = candidates[static_cast<std::size_t>(c)];
+        if (candidate.withinReach && simpler(candidate, candidates[static_cast<std::size_t>(chosen)])) chosen = c;
+    }
+    return chosen;
+}
+
 }  // namespace
+
+int chooseAmong(std::vector<Candidate>& candidates, bool heldOut) {
+    return heldOut ? simplestWithinReach(candidates) : leastAic(candidates);
+}
 
 void checkModelSize(const MeasuredCurves& curves, std::string_view file) {
     const std::size_t n = curves.classes.size();
@@ -105,11 +161,14 @@ std::vector<std::pair<Family, Method>> candidatesFor(const FitData& data, const 
 
 void addSquares(const ValidModel& model, const MeasuredCurves& measured, double& squares, double& weights) {
     const int n = model.classes;
+    // The model at each lag once, every row at a time: a chain's matrix holds them all.
+    std::vector<std::vector<double>> atLag(measured.distances.size());
+    for (std::size_t lag = 1; lag < atLag.size(); ++lag) atLag[lag] = matrixAt(model, measured.distances[lag]);
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < n; ++j) {
             for (const MeasuredPoint& point : curveOf(measured, i, j)) {
                 if (point.lag < 1 || !(point.support > 0)) continue;
-                const double r = point.probability - curveAt(model, i, j, measured.distances[static_cast<std::size_t>(point.lag)]);
+                const double r = point.probability - atLag[static_cast<std::size_t>(point.lag)][static_cast<std::size_t>(i * n + j)];
                 squares += point.support * r * r;
                 weights += point.support;
             }
@@ -158,18 +217,17 @@ FamilyChoice chooseFamily(const FitData& all, const std::vector<HeldOutFold>& fo
         if (!folds.empty()) {
             double heldSquares = 0, heldWeights = 0;
             for (std::size_t f = 0; f < folds.size(); ++f) {
-                addSquares(fits[static_cast<std::size_t>(c * parts) + f].model, folds[f].heldOut, heldSquares, heldWeights);
+                double squares = 0, weights = 0;
+                addSquares(fits[static_cast<std::size_t>(c * parts) + f].model, folds[f].heldOut, squares, weights);
+                candidate.foldErrors.push_back(weights > 0 ? std::sqrt(squares / weights) : 0.0);
+                heldSquares += squares;
+                heldWeights += weights;
             }
             candidate.heldOutError = heldWeights > 0 ? std::sqrt(heldSquares / heldWeights) : 0.0;
         }
         choice.candidates.push_back(std::move(candidate));
     }
-    const auto score = [&](const Candidate& c) { return folds.empty() ? c.aic : *c.heldOutError; };
-    for (int c = 1; c < count; ++c) {
-        if (score(choice.candidates[static_cast<std::size_t>(c)]) < score(choice.candidates[static_cast<std::size_t>(choice.chosen)])) {
-            choice.chosen = c;
-        }
-    }
+    choice.chosen = chooseAmong(choice.candidates, !folds.empty());
     return choice;
 }
 

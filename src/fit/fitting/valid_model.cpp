@@ -1,5 +1,6 @@
 #include "fit/fitting/valid_model.hpp"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace reduz::fit {
@@ -42,16 +43,41 @@ Obtained obtainedOf(const ValidModel& model, int from, int to) {
 std::vector<double> rowAt(const ValidModel& model, int from, double h) {
     const std::size_t n = static_cast<std::size_t>(model.classes);
     if (model.family == Family::shapes) {
-        std::vector<double> row;
-        for (int to = 0; to < model.classes; ++to) row.push_back(rowValueAt(model.rows[static_cast<std::size_t>(from)], to, h / model.step));
-        return row;
+        // The remainder from the others' values, subtracted in rowValueAt's order: the same bits.
+        const RowFit& row = model.rows[static_cast<std::size_t>(from)];
+        std::vector<double> values(n);
+        double rest = 1;
+        for (int to = 0; to < model.classes; ++to) {
+            if (to == row.remainder) continue;
+            values[static_cast<std::size_t>(to)] = rowValueAt(row, to, h / model.step);
+            rest -= values[static_cast<std::size_t>(to)];
+        }
+        values[static_cast<std::size_t>(row.remainder)] = std::clamp(rest, 0.0, 1.0);
+        return values;
     }
-    const std::vector<double> all = model.family == Family::markov ? transitionsAt(model.markov, h) : semiMarkovAt(model.semiMarkov, h);
+    const std::vector<double> all = matrixAt(model, h);
     const auto first = all.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(from) * n);
     return std::vector<double>(first, first + static_cast<std::ptrdiff_t>(n));
 }
 
+std::vector<double> matrixAt(const ValidModel& model, double h) {
+    switch (model.family) {
+        case Family::markov: return transitionsAt(model.markov, h);
+        case Family::semiMarkov: return semiMarkovAt(model.semiMarkov, h);
+        case Family::shapes: break;
+    }
+    std::vector<double> all;
+    for (int from = 0; from < model.classes; ++from) {
+        const std::vector<double> row = rowAt(model, from, h);
+        all.insert(all.end(), row.begin(), row.end());
+    }
+    return all;
+}
+
 double curveAt(const ValidModel& model, int from, int to, double h) {
+    if (model.family == Family::shapes && to != model.rows[static_cast<std::size_t>(from)].remainder) {
+        return rowValueAt(model.rows[static_cast<std::size_t>(from)], to, h / model.step);
+    }
     return rowAt(model, from, h)[static_cast<std::size_t>(to)];
 }
 

@@ -46,6 +46,8 @@ Obtained obtainedOf(const ValidModel& model, int from, int to);
 
 // The row of `from` at distance h >= 0, [to].
 std::vector<double> rowAt(const ValidModel& model, int from, double h);
+// Every row at h, [from * classes + to]: a chain's whole matrix at once.
+std::vector<double> matrixAt(const ValidModel& model, double h);
 double curveAt(const ValidModel& model, int from, int to, double h);
 
 // Where every row tends: the model's class proportions.
