@@ -7,8 +7,11 @@
 #include <mutex>
 #include <vector>
 
+#include "failure/run_failure.hpp"
 #include "fit/base/failures.hpp"
+#include "fit/fitting/pair_fits.hpp"
 #include "fit/fitting/parallel_tasks.hpp"
+#include "models/lag_table.hpp"
 
 namespace reduz::fit {
 
@@ -22,7 +25,10 @@ struct Fitted {
     SearchSummary search;
 };
 
-Fitted fitCandidate(Family family, Method method, const FitData& data, const ChoiceOptions& options) {
+// `chosen`: the shapes family's shape for each curve, as RowFitOptions takes them; its rows are
+// fitted on `rowThreads`.
+Fitted fitCandidate(Family family, Method method, const FitData& data, const ChoiceOptions& options,
+                    const std::vector<const Shape*>& chosen = {}, unsigned rowThreads = 1) {
     Fitted fitted;
     ValidModel& model = fitted.model;
     model.family = family;
@@ -51,8 +57,7 @@ Fitted fitCandidate(Family family, Method method, const FitData& data, const Cho
         case Family::shapes: {
             MeasuredCurves curves = data.curves;
             curves.proportions = sharesOf(curves);
-            // The candidates are fitted on threads of their own already.
-            model.rows = fitRows(curves, RowFitOptions{options.models, options.background, 1});
+            model.rows = fitRows(curves, RowFitOptions{options.models, options.background, rowThreads, chosen});
             break;
         }
         case Family::semiMarkov: {
@@ -124,6 +129,55 @@ int simplestWithinReach(std::vector<Candidate>& candidates) {
     return chosen;
 }
 
+// Each curve's shape in the shapes family: of the shapes fitted alone to it on the training
+// holes of every fold, the one whose fits come closest to the held-out holes, their
+// support-weighted squares summed over the folds. Null where no shape was fitted on every fold.
+std::vector<const Shape*> shapesByHeldOut(const std::vector<const ValidModel*>& onFolds, const std::vector<HeldOutFold>& folds,
+                                          int n) {
+    std::vector<const Shape*> chosen(static_cast<std::size_t>(n * n), nullptr);
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) {
+            struct Score {
+                const Shape* shape;
+                double squares;
+                std::size_t folds;
+            };
+            std::vector<Score> scores;
+            for (std::size_t f = 0; f < folds.size(); ++f) {
+                const RowFit& row = onFolds[f]->rows[static_cast<std::size_t>(i)];
+                if (static_cast<std::size_t>(j) >= row.alone.size()) continue;
+                const FitPoints held = pointsOf(folds[f].heldOut, i, j);
+                for (const AloneFit& fit : row.alone[static_cast<std::size_t>(j)]) {
+                    if (!fit.ok) continue;
+                    std::vector<double> values(held.measured.size());
+                    try {
+                        evaluateShape(*fit.shape, fit.parameters, 1, values);
+                    } catch (const RunFailure&) {
+                        continue;
+                    }
+                    double squares = 0;
+                    for (std::size_t k = 0; k < values.size(); ++k) {
+                        const double r = held.measured[k] - values[k];
+                        squares += held.weights[k] * r * r;
+                    }
+                    auto score = std::find_if(scores.begin(), scores.end(), [&](const Score& x) { return x.shape == fit.shape; });
+                    if (score == scores.end()) score = scores.insert(scores.end(), Score{fit.shape, 0, 0});
+                    score->squares += squares;
+                    ++score->folds;
+                }
+            }
+            double least = HUGE_VAL;
+            for (const Score& score : scores) {
+                if (score.folds == folds.size() && score.squares < least) {
+                    least = score.squares;
+                    chosen[static_cast<std::size_t>(i * n + j)] = score.shape;
+                }
+            }
+        }
+    }
+    return chosen;
+}
+
 }  // namespace
 
 int chooseAmong(std::vector<Candidate>& candidates, bool heldOut) {
@@ -185,15 +239,33 @@ FamilyChoice chooseFamily(const FitData& all, const std::vector<HeldOutFold>& fo
     std::vector<Fitted> fits(static_cast<std::size_t>(count * parts));
     std::mutex told;  // progress is told one fit at a time
     long long done = 0;
+    const auto tell = [&] {
+        if (!progress) return;
+        const std::lock_guard<std::mutex> lock(told);
+        progress(++done, static_cast<long long>(count) * parts);
+    };
+    // With folds, the shapes family's fit on all the data takes each curve's shape from the
+    // folds' alone fits, so it waits for them, its rows then on threads of their own.
+    int shapesOnAll = -1;
+    for (int c = 0; c < count && !folds.empty(); ++c) {
+        if (kinds[static_cast<std::size_t>(c)].first == Family::shapes && all.curves.classes.size() > 1) shapesOnAll = c * parts + parts - 1;
+    }
     runTasks(count * parts, options.threads, [&](int task) {
+        if (task == shapesOnAll) return;
         const int c = task / parts, part = task % parts;
         const FitData& data = part < parts - 1 ? folds[static_cast<std::size_t>(part)].training : all;
         fits[static_cast<std::size_t>(task)] = fitCandidate(kinds[static_cast<std::size_t>(c)].first,
                                                             kinds[static_cast<std::size_t>(c)].second, data, options);
-        if (!progress) return;
-        const std::lock_guard<std::mutex> lock(told);
-        progress(++done, static_cast<long long>(count) * parts);
+        tell();
     });
+    if (shapesOnAll >= 0) {
+        std::vector<const ValidModel*> onFolds;
+        for (int f = 0; f < parts - 1; ++f) onFolds.push_back(&fits[static_cast<std::size_t>(shapesOnAll - (parts - 1) + f)].model);
+        const int n = static_cast<int>(all.curves.classes.size());
+        fits[static_cast<std::size_t>(shapesOnAll)] = fitCandidate(Family::shapes, Method::curves, all, options,
+                                                                   shapesByHeldOut(onFolds, folds, n), options.threads);
+        tell();
+    }
     FamilyChoice choice;
     choice.folds = static_cast<int>(folds.size());
     for (int c = 0; c < count; ++c) {

@@ -14,6 +14,11 @@
 //                                                           above it on 4 folds of 5
 //   measured.csv alone        -> heldOutError empty; aic of each; the least chosen
 //
+// In the shapes family each curve's shape is chosen likewise: every shape is fitted alone to it
+// on each fold's training holes, and the one whose fits come closest to the held-out holes is
+// the shape that curve starts from in the fit on all the data. (The family's own held-out error
+// is that of its fits on the folds, each curve's shape there the least AIC of the fold.)
+//
 // With few holes a fold's error is mostly which holes it drew, and the least held-out error
 // often falls to a candidate that predicts no better than a simpler one; the simpler one, with
 // fewer parameters to follow the noise, comes closer to the truth (bench/README.md).

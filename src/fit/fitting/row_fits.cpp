@@ -508,12 +508,9 @@ struct Alone {
     long long evaluations = 0;  // of every alone fit of the column
 };
 
-// A shape fitted alone to a column: its parameters and AIC, or a failure.
+// A shape fitted alone to a column, and its search.
 struct Tried {
-    const Shape* shape = nullptr;
-    bool ok = false;
-    double aic = 0;
-    ModelParameters p;
+    AloneFit fit;
     SearchSummary search;
 };
 
@@ -526,20 +523,20 @@ Alone bestAlone(const Row& row, int column, const std::vector<const Shape*>& sha
     const double pj = row.p[static_cast<std::size_t>(column)];
     Alone best{curveOf(*shapes.front(), row.maxLag, pj, std::max(row.maxLag / 3.0, 1.0)), {}, 0};
     if (measuredLags(points) == 0) return best;
-    // A long curve fitted at every m-th lag, m a power of 2 that keeps 64 lags: the shape at lag
+    // A long curve fitted at every m-th lag, m a power of 2 that keeps 32 lags: the shape at lag
     // k m is the shape at lag k with its lengths over m, so the fit's lengths times m start the
     // row's search, which then takes every lag.
     int m = 1;
-    while (row.maxLag / (2 * m) >= 64) m *= 2;
+    while (row.maxLag / (2 * m) >= 32) m *= 2;
     FitPoints every;
     for (std::size_t k = static_cast<std::size_t>(m); k <= static_cast<std::size_t>(row.maxLag); k += static_cast<std::size_t>(m)) {
         every.measured.push_back(points.measured[k - 1]);
         every.weights.push_back(points.weights[k - 1]);
     }
-    if (measuredLags(every) < 32) m = 1;
+    if (measuredLags(every) < 16) m = 1;
     double least = HUGE_VAL;
     for (const Shape* shape : shapes) {
-        auto t = std::find_if(tried.begin(), tried.end(), [&](const Tried& x) { return x.shape == shape; });
+        auto t = std::find_if(tried.begin(), tried.end(), [&](const Tried& x) { return x.fit.shape == shape; });
         if (t == tried.end()) {
             const ShapeFit fit = fitShape(*shape, m > 1 ? every : points, pj, 1);
             evaluations += fit.evaluations;
@@ -547,11 +544,11 @@ Alone bestAlone(const Row& row, int column, const std::vector<const Shape*>& sha
             p.range *= m;
             p.D *= m;
             p.maxLag = row.maxLag;
-            t = tried.insert(tried.end(), Tried{shape, fit.failure.empty(), fit.aic, p, fit.search});
+            t = tried.insert(tried.end(), Tried{AloneFit{shape, fit.failure.empty(), fit.aic, p}, fit.search});
         }
-        if (!t->ok || !(t->aic < least)) continue;
-        least = t->aic;
-        best.curve = Curve{shape, t->p};
+        if (!t->fit.ok || !(t->fit.aic < least)) continue;
+        least = t->fit.aic;
+        best.curve = Curve{shape, t->fit.parameters};
         best.search = t->search;
     }
     best.evaluations = evaluations;
@@ -640,7 +637,9 @@ RowFit fitRow(const MeasuredCurves& measured, const RowFitOptions& options, cons
     bool allBounded = true;
     for (int j = 0; j < n; ++j) {
         if (!fitted(row, j)) continue;
-        alone[static_cast<std::size_t>(j)] = bestOf(j, shapes[kindOf(row, j) - 1]);
+        const std::size_t pair = static_cast<std::size_t>(from * n + j);
+        const bool chosen = pair < options.chosen.size() && options.chosen[pair] != nullptr;
+        alone[static_cast<std::size_t>(j)] = bestOf(j, chosen ? std::vector<const Shape*>{options.chosen[pair]} : shapes[kindOf(row, j) - 1]);
         start[static_cast<std::size_t>(j)] = alone[static_cast<std::size_t>(j)].curve;
         allBounded = allBounded && boundedBySill(start[static_cast<std::size_t>(j)].shape->model);
     }
@@ -689,6 +688,10 @@ RowFit fitRow(const MeasuredCurves& measured, const RowFitOptions& options, cons
     fit.start = kind;
     fit.search = SearchSummary{searches, kept.search.result};
     fit.searchResults = std::move(results);
+    for (const std::vector<Tried>& column : tried) {
+        fit.alone.emplace_back();
+        for (const Tried& t : column) fit.alone.back().push_back(t.fit);
+    }
     fit.curves.resize(static_cast<std::size_t>(n));
     fit.remainderValues.assign(static_cast<std::size_t>(row.maxLag) + 1, 1.0);
     std::vector<std::vector<double>> values(static_cast<std::size_t>(n));

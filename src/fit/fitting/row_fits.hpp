@@ -46,9 +46,9 @@
 // lengths (range, D) times 8, which gives the same bits as at k / 8.
 //
 // Fitting a row: each curve's candidates fitted alone (fitShape with the sill p_j, searched from
-// the best start of its grid only, since the row's passes refine it; a curve of 128 lags or
-// more at every m-th lag, m a power of 2 that keeps 64, its lengths then times m), the least
-// AIC kept; then up to 3 coordinate passes over the curves (until a pass gains less than 0.1 %),
+// the best start of its grid only, since the row's passes refine it; a curve of 64 lags or
+// more at every m-th lag, m a power of 2 that keeps 32 to 63, its lengths then times m), the
+// least AIC kept, or the one shape `chosen` for it (each is kept in RowFit::alone); then up to 3 coordinate passes over the curves (until a pass gains less than 0.1 %),
 // each curve's moved parameters (those of its fit plan, and W for 9 to 11) searched by Sbplx
 // against the whole row's support-weighted squares (lags 1..N of all K curves, the
 // remainder's too) plus a penalty for going outside [0, 1] at those lags, for a background
@@ -73,6 +73,17 @@ struct RowFitOptions {
     std::vector<int> models;        // the shapes to try; empty: the family's (above); others ignored
     std::optional<int> background;  // the class every row but its own takes as its remainder
     unsigned threads = 0;           // 0: one a core
+    // by from * K + to, where not empty and not null: the one shape that curve starts from
+    // (chosen on held-out holes), in place of the least AIC of every shape
+    std::vector<const Shape*> chosen;
+};
+
+// A shape fitted alone to a curve, with its sill p_j, as the row's search starts from it.
+struct AloneFit {
+    const Shape* shape = nullptr;
+    bool ok = false;  // fitted; false: no start ran in reduzmodel
+    double aic = 0;
+    ModelParameters parameters;  // at the row's lags, maxLag N
 };
 
 // Which start the row returned was refined from.
@@ -94,6 +105,7 @@ struct RowFit {
     RowStart start = RowStart::bestByAic;
     SearchSummary search;                 // the joint passes: searches run, the last one's result
     std::vector<int> searchResults;       // NLopt's result of every search of the joint passes
+    std::vector<std::vector<AloneFit>> alone;  // by to-class, every shape fitted alone to it
     long long evaluations = 0;            // the catalogue's, alone fits included
 };
 

@@ -100,6 +100,7 @@ TEST(FamilyChoice, AThreeClassMarkovChainComesBackFromItsLogs) {
     EXPECT_LT(testing::meanError(model, chosen.classes, [&](int i, int j, double h) { return transitionsAt(truth, h)[static_cast<std::size_t>(i * 3 + j)]; }),
               0.015);
     for (const Candidate& candidate : choice.candidates) {
+        expectValid(candidate.model, std::string(familyName(candidate.family)));  // shapes: chosen on the folds
         EXPECT_TRUE(candidate.heldOutError.has_value());
         EXPECT_LE(*choice.candidates[static_cast<std::size_t>(choice.chosen)].heldOutError,
                   (1 + mostHeldOutExcess) * *candidate.heldOutError);

@@ -129,7 +129,7 @@ TEST(RowFits, EveryRowValidWhateverWasMeasured) {
                 return std::clamp(chainAt(chain, i, j, 0.5 * lag) + noise[index(i, j, lag)] + bumpy, 0.0, 1.0);
             },
             [&](int i, int j, int lag) { return c.sparse && (i + j) % 5 == 3 ? 0.0 : supports[index(i, j, lag)]; });
-        const std::vector<RowFit> rows = fitRows(curves, RowFitOptions{{}, c.background, 1});
+        const std::vector<RowFit> rows = fitRows(curves, RowFitOptions{{}, c.background, 1, {}});
         ASSERT_EQ(rows.size(), static_cast<std::size_t>(n));
         for (const RowFit& row : rows) {
             const std::string label = std::to_string(n) + " classes, row " + std::to_string(row.from) +
@@ -148,7 +148,7 @@ TEST(RowFits, EveryRowValidWhateverWasMeasured) {
             expectValid(row, c.maxLag, label);
         }
         if (!c.twoThreads) continue;
-        const std::vector<RowFit> again = fitRows(curves, RowFitOptions{{}, c.background, 2});
+        const std::vector<RowFit> again = fitRows(curves, RowFitOptions{{}, c.background, 2, {}});
         for (std::size_t i = 0; i < rows.size(); ++i) {
             EXPECT_EQ(rows[i].wss, again[i].wss) << n << " classes, row " << i;
             EXPECT_EQ(rows[i].remainderValues, again[i].remainderValues) << n << " classes, row " << i;
@@ -165,7 +165,7 @@ TEST(RowFits, RecoversAThreeClassMarkovChain) {
         truth.proportions, 40, [&](int i, int j, int lag) { return chainAt(truth, i, j, 0.25 * lag); },
         [](int, int, int) { return 1.0; });
     for (const std::optional<int> background : {std::optional<int>{}, std::optional<int>{2}}) {
-        const std::vector<RowFit> rows = fitRows(curves, RowFitOptions{{}, background, 0});
+        const std::vector<RowFit> rows = fitRows(curves, RowFitOptions{{}, background, 0, {}});
         for (const RowFit& row : rows) {
             EXPECT_GT(row.search.searches, 0);
             EXPECT_EQ(row.searchResults.size(), static_cast<std::size_t>(row.search.searches));
@@ -174,6 +174,36 @@ TEST(RowFits, RecoversAThreeClassMarkovChain) {
                     EXPECT_NEAR(rowValueAt(row, j, lag), chainAt(truth, row.from, j, 0.25 * lag), 0.02)
                         << row.from << " to " << j << " at " << lag << (background ? " with background" : "");
                 }
+            }
+        }
+    }
+}
+
+// A shape chosen for a curve (on held-out holes) is the one it starts from, and the only one
+// fitted alone to it; every other curve tries all of the family's.
+TEST(RowFits, AChosenShapeIsTheCurvesStart) {
+    const double q[3][3] = {{-0.40, 0.30, 0.10}, {0.05, -0.25, 0.20}, {0.35, 0.15, -0.50}};
+    std::vector<double> rates;
+    for (const auto& row : q) rates.insert(rates.end(), row, row + 3);
+    const MarkovRates truth = markovChainOf(3, rates);
+    const MeasuredCurves curves = curvesOf(
+        truth.proportions, 40, [&](int i, int j, int lag) { return chainAt(truth, i, j, 0.25 * lag); },
+        [](int, int, int) { return 1.0; });
+    std::vector<const Shape*> chosen(9, nullptr);
+    chosen[0 * 3 + 1] = findShape(2, 1);  // linear, though the truth is exponential
+    chosen[2 * 3 + 0] = findShape(2, 9);
+    const std::vector<RowFit> rows = fitRows(curves, RowFitOptions{{}, {}, 0, chosen});
+    EXPECT_EQ(rows[0].curves[1].parameters.model, 1);
+    EXPECT_EQ(rows[2].curves[0].shape->model, 9);
+    for (const RowFit& row : rows) {
+        expectValid(row, 40, "row " + std::to_string(row.from));
+        for (int j = 0; j < 3; ++j) {
+            const std::size_t tried = row.alone[static_cast<std::size_t>(j)].size();
+            if (j == row.remainder) {
+                EXPECT_EQ(tried, 0u) << row.from << " to " << j;
+            } else {
+                EXPECT_EQ(tried, chosen[static_cast<std::size_t>(row.from * 3 + j)] != nullptr ? 1u : rowCandidatesOf(2, {}).size())
+                    << row.from << " to " << j;
             }
         }
     }
@@ -194,7 +224,7 @@ TEST(RowFits, HoleEffectHeldAboveZero) {
     ASSERT_TRUE(alone.failure.empty()) << alone.failure;
     EXPECT_GT(*std::max_element(alone.fitted.begin(), alone.fitted.end()), 1.05);  // 1 - it below 0
 
-    const std::vector<RowFit> rows = fitRows(curves, RowFitOptions{{7}, {}, 0});
+    const std::vector<RowFit> rows = fitRows(curves, RowFitOptions{{7}, {}, 0, {}});
     const RowFit& row = rows[0];
     EXPECT_EQ(row.curves[1].parameters.model, 7);
     EXPECT_EQ(row.start, RowStart::bestByAic);  // held by the constraint, not by a fallback
@@ -220,9 +250,9 @@ TEST(RowFits, RefusesWhatCannotBeFitted) {
     const Case cases[] = {
         {unknown, {}},                 // no proportions
         {negative, {}},                // a proportion below 0
-        {two, {{}, 2, 0}},             // no class 2
-        {two, {{5, 6, 8, 12}, {}, 0}}, // none of the family's cross shapes
-        {two, {{9}, 0, 0}},            // with a background, no auto shape
+        {two, {{}, 2, 0, {}}},             // no class 2
+        {two, {{5, 6, 8, 12}, {}, 0, {}}}, // none of the family's cross shapes
+        {two, {{9}, 0, 0, {}}},            // with a background, no auto shape
     };
     for (const Case& c : cases) EXPECT_THROW(fitRows(c.curves, c.options), InputError);
 }
@@ -245,7 +275,7 @@ TEST(RowFits, DISABLED_CostOfSixClassesAtTwoHundredLags) {
     for (const std::optional<int> background : {std::optional<int>{}, std::optional<int>{0}}) {
         for (unsigned threads : {1u, 2u}) {
             const auto start = std::chrono::steady_clock::now();
-            const std::vector<RowFit> rows = fitRows(curves, RowFitOptions{{}, background, threads});
+            const std::vector<RowFit> rows = fitRows(curves, RowFitOptions{{}, background, threads, {}});
             const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
             long long evaluations = 0;
             double wss = 0;
