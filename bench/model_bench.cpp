@@ -1,8 +1,9 @@
 // What one valid model costs and how close it comes to the truth. With --goals, the table of
 // mean absolute errors against known chains: logs drawn from a two-class and a three-class
 // Markov chain and from semi-Markov beds, holes 50 long started stationary, measured down at
-// lags of 0.25 to 40, on 400, 20 and 10 holes, five seeds each; for each, the model the one-go
-// command chooses on held-out holes, and each candidate alone. Without it, Google Benchmark
+// lags of 0.25 to 40 and scored at lags 0 to 40, on 400, 20 and 10 holes, five seeds each; for
+// each, the model the one-go command chooses on held-out holes, and each candidate alone.
+// Without it, Google Benchmark
 // times the whole choice the one-go command makes on six classes, 400 holes, 200 lags: reading
 // the logs, measuring them and every fold, fitting every candidate on every fold and on all;
 // then each family's candidates alone (/1 shapes, /2 Markov, /3 semi-Markov).
