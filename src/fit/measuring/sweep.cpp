@@ -2,50 +2,34 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 #include "fit/base/failures.hpp"
 #include "fit/base/number_text.hpp"
+#include "fit/measuring/run_pairs.hpp"
 
 namespace reduz::fit {
 
 namespace {
 
-// Adds to `lengths` (n by n, from-class major) the overlaps of every run with every run moved
-// back by `shift`: a run [q0, q1) is the partner of the positions [q0 - shift, q1 - shift).
-// Both lists are the same sorted, disjoint runs, so one merge of them finds every overlap.
-void addShiftedOverlaps(const std::vector<Run>& runs, double shift, std::size_t n, double* lengths) {
-    const std::size_t count = runs.size();
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < count && j < count) {
-        const Run& here = runs[i];
-        const Run& there = runs[j];
-        const double thereFrom = there.from - shift;
-        const double thereTo = there.to - shift;
-        const double low = std::max(here.from, thereFrom);
-        const double high = std::min(here.to, thereTo);
-        if (high > low) {
-            lengths[static_cast<std::size_t>(here.code) * n + static_cast<std::size_t>(there.code)] += high - low;
-        }
-        if (here.to < thereTo) {
-            ++i;
-        } else {
-            ++j;
-        }
-    }
-}
-
-void summariseClasses(const Logs& logs, Measurement& m) {
+// The classes' lengths and runs, summed in ticks: exact, as the pair lengths are.
+void summariseClasses(const Logs& logs, double tick, Measurement& m) {
     m.classes.resize(logs.classes.size());
     for (std::size_t c = 0; c < logs.classes.size(); ++c) m.classes[c].name = logs.classes[c];
+    std::vector<std::int64_t> ticks(logs.classes.size(), 0);
     for (const Hole& hole : logs.holes) {
         for (const Run& run : hole.runs) {
-            ClassSummary& summary = m.classes[static_cast<std::size_t>(run.code)];
-            summary.length += run.to - run.from;
-            ++summary.runs;
+            ticks[static_cast<std::size_t>(run.code)] += tickOf(run.to, tick) - tickOf(run.from, tick);
+            ++m.classes[static_cast<std::size_t>(run.code)].runs;
         }
     }
-    for (const ClassSummary& summary : m.classes) m.loggedLength += summary.length;
+    std::int64_t total = 0;
+    for (std::size_t c = 0; c < ticks.size(); ++c) {
+        m.classes[c].length = static_cast<double>(ticks[c]) * tick;
+        total += ticks[c];
+    }
+    m.loggedLength = static_cast<double>(total) * tick;
     for (ClassSummary& summary : m.classes) {
         summary.proportion = summary.length / m.loggedLength;
         summary.meanLength = summary.length / static_cast<double>(summary.runs);
@@ -78,36 +62,38 @@ Measurement measureTransiograms(const Logs& logs, const LagGrid& grid, const Pro
     m.backward = grid.backward;
     m.holes = static_cast<long long>(logs.holes.size());
     m.intervals = logs.intervals;
-    summariseClasses(logs, m);
+    const double tick = tickFor(grid.step);
+    summariseClasses(logs, tick, m);
 
-    const std::size_t n = logs.classes.size();
-    m.pairLengths.assign(pairTableSize(n, grid.maxLag), 0.0);
+    const int n = static_cast<int>(logs.classes.size());
+    PairTally tally = pairTally(n, grid.maxLag, grid.step, tick);
     long long total = 0;
     for (const Hole& hole : logs.holes) total += static_cast<long long>(hole.runs.size());
     long long done = 0;
+    std::vector<TickRun> runs;
     for (const Hole& hole : logs.holes) {
-        if (hole.runs.empty()) continue;
-        // No position of the hole has a partner in it at its whole span or beyond.
-        const double span = hole.runs.back().to - hole.runs.front().from;
-        for (int lag = 0; lag <= grid.maxLag; ++lag) {
-            const double h = lagDistance(m, lag);
-            if (h >= span) break;
-            addShiftedOverlaps(hole.runs, grid.backward ? -h : h, n,
-                               m.pairLengths.data() + static_cast<std::size_t>(lag) * n * n);
-        }
+        runs.clear();
+        for (const Run& run : hole.runs) runs.push_back(TickRun{tickOf(run.from, tick), tickOf(run.to, tick), run.code});
+        addHole(tally, runs);
         done += static_cast<long long>(hole.runs.size());
         if (progress) progress(done, total);
     }
+    fillLengths(m, tickLengthsOf(tally, grid.backward), tick);
+    return m;
+}
 
-    m.supports.assign((static_cast<std::size_t>(grid.maxLag) + 1) * n, 0.0);
-    for (int lag = 0; lag <= grid.maxLag; ++lag) {
+void fillLengths(Measurement& m, const std::vector<std::int64_t>& ticks, double tick) {
+    const std::size_t n = m.classes.size();
+    m.pairLengths.resize(ticks.size());
+    for (std::size_t v = 0; v < ticks.size(); ++v) m.pairLengths[v] = static_cast<double>(ticks[v]) * tick;
+    m.supports.assign((static_cast<std::size_t>(m.maxLag) + 1) * n, 0.0);
+    for (std::size_t k = 0; k <= static_cast<std::size_t>(m.maxLag); ++k) {
         for (std::size_t i = 0; i < n; ++i) {
-            double sum = 0;
-            for (std::size_t j = 0; j < n; ++j) sum += pairLength(m, lag, static_cast<int>(i), static_cast<int>(j));
-            m.supports[static_cast<std::size_t>(lag) * n + i] = sum;
+            std::int64_t sum = 0;
+            for (std::size_t j = 0; j < n; ++j) sum += ticks[(k * n + i) * n + j];
+            m.supports[k * n + i] = static_cast<double>(sum) * tick;
         }
     }
-    return m;
 }
 
 }  // namespace reduz::fit

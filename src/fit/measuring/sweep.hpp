@@ -1,7 +1,7 @@
 #pragma once
-// Exact measured transiograms of the holes' runs, by a sweep: for each hole and lag the runs are
-// merged with themselves shifted by the lag (two pointers over one sorted list), so a lag costs
-// a pass over the hole's runs, with no grid of sample points and no pass over every pair.
+// Exact measured transiograms of the holes' runs: every pair of runs of a hole within the
+// farthest lag of each other adds the lengths of its overlaps at every lag (run_pairs.hpp), in
+// whole ticks of the step, so the result is the same whatever the order of the holes.
 //
 //   one hole, sand [0, 2) then clay [2, 5), step 1, lags 0..3, forward:
 //     lag 0: L = sand->sand 2, clay->clay 3       lag 1: sand->sand 1, sand->clay 1, clay->clay 2
@@ -9,8 +9,10 @@
 //   the same backward (z - h): L_ij backward equals L_ji forward.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string_view>
+#include <vector>
 
 #include "fit/measuring/logs.hpp"
 #include "fit/measuring/measurement.hpp"
@@ -38,5 +40,9 @@ std::size_t pairTableSize(std::size_t classes, int maxLag);
 void checkLagPrecision(const Logs& logs, double step, std::string_view file);
 
 Measurement measureTransiograms(const Logs& logs, const LagGrid& grid, const ProgressFn& progress = {});
+
+// The pair lengths and supports of m from L_ij in ticks ([(k * n + i) * n + j]): each an exact
+// double, a whole number of ticks.
+void fillLengths(Measurement& m, const std::vector<std::int64_t>& ticks, double tick);
 
 }  // namespace reduz::fit
