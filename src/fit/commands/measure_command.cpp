@@ -50,6 +50,7 @@ Measurement measureLogs(const MeasureRequest& request, const Logs& logs, const P
     checkLagPrecision(logs, request.step, request.input);
     const LagGrid grid{request.step, request.maxLag, isBackward(request.direction)};
     Measurement m = measureTransiograms(logs, grid, progress);
+    m.direction = directionName(request.direction);
     // Every L_ij is at most the logged length: while that is finite, so is every value written.
     if (!std::isfinite(m.loggedLength)) failInput(request.input, 0, 0, "the logged length is too large to measure");
     return m;

@@ -16,7 +16,8 @@ std::string measuredCsv(const Measurement& m) {
     const int n = static_cast<int>(m.classes.size());
     std::vector<std::string> names;
     for (const ClassSummary& c : m.classes) names.push_back(csvField(c.name));
-    std::string text = "lag,distance,from,to,probability,support\n";
+    std::string text = "lag,distance,from,to,probability,support,length,direction,max_lag\n";
+    const std::string direction = csvField(m.direction), maxLag = std::to_string(m.maxLag);
     for (int lag = 0; lag <= m.maxLag; ++lag) {
         const std::string distance = shortest(lagDistance(m, lag));
         for (int i = 0; i < n; ++i) {
@@ -24,9 +25,10 @@ std::string measuredCsv(const Measurement& m) {
             if (!(total > 0)) continue;
             const std::string supportText = shortest(total);
             for (int j = 0; j < n; ++j) {
+                const double length = pairLength(m, lag, i, j);
                 appendCsvRow(text, {std::to_string(lag), distance, names[static_cast<std::size_t>(i)],
-                                 names[static_cast<std::size_t>(j)], shortest(pairLength(m, lag, i, j) / total),
-                                 supportText});
+                                 names[static_cast<std::size_t>(j)], shortest(length / total), supportText,
+                                 shortest(length), direction, maxLag});
             }
         }
     }

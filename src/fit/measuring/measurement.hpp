@@ -30,6 +30,7 @@ struct Measurement {
     double step = 0;
     int maxLag = 0;                     // lags 0..maxLag
     bool backward = false;
+    std::string direction;              // as measured.csv names it: "down", "east", ...
     std::vector<double> pairLengths;    // L_ij at [(k * n + i) * n + j], n classes
     std::vector<double> supports;       // L_i at [k * n + i]
     long long holes = 0;

@@ -14,14 +14,14 @@ const std::string twoIntervals = "hole,from,to,class\nBH1,0,2,sand\nBH1,2,5,\"si
 const std::vector<std::string> measureTwo = {"measure", "logs.csv", "--step", "1", "--lags", "3"};
 
 const std::string measuredTwo =
-    "lag,distance,from,to,probability,support\n"
-    "0,0,sand,sand,1,2\n0,0,sand,\"silt, clayey\",0,2\n"
-    "0,0,\"silt, clayey\",sand,0,3\n0,0,\"silt, clayey\",\"silt, clayey\",1,3\n"
-    "1,1,sand,sand,0.5,2\n1,1,sand,\"silt, clayey\",0.5,2\n"
-    "1,1,\"silt, clayey\",sand,0,2\n1,1,\"silt, clayey\",\"silt, clayey\",1,2\n"
-    "2,2,sand,sand,0,2\n2,2,sand,\"silt, clayey\",1,2\n"
-    "2,2,\"silt, clayey\",sand,0,1\n2,2,\"silt, clayey\",\"silt, clayey\",1,1\n"
-    "3,3,sand,sand,0,2\n3,3,sand,\"silt, clayey\",1,2\n";
+    "lag,distance,from,to,probability,support,length,direction,max_lag\n"
+    "0,0,sand,sand,1,2,2,down,3\n0,0,sand,\"silt, clayey\",0,2,0,down,3\n"
+    "0,0,\"silt, clayey\",sand,0,3,0,down,3\n0,0,\"silt, clayey\",\"silt, clayey\",1,3,3,down,3\n"
+    "1,1,sand,sand,0.5,2,1,down,3\n1,1,sand,\"silt, clayey\",0.5,2,1,down,3\n"
+    "1,1,\"silt, clayey\",sand,0,2,0,down,3\n1,1,\"silt, clayey\",\"silt, clayey\",1,2,2,down,3\n"
+    "2,2,sand,sand,0,2,0,down,3\n2,2,sand,\"silt, clayey\",1,2,2,down,3\n"
+    "2,2,\"silt, clayey\",sand,0,1,0,down,3\n2,2,\"silt, clayey\",\"silt, clayey\",1,1,1,down,3\n"
+    "3,3,sand,sand,0,2,0,down,3\n3,3,sand,\"silt, clayey\",1,2,2,down,3\n";
 const std::string classesTwo = "class,proportion,length,runs,mean_length\nsand,0.4,2,1,2\n\"silt, clayey\",0.6,3,1,3\n";
 
 TEST(MeasureRun, FilesAndSummary) {
