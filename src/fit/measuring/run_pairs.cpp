@@ -43,21 +43,36 @@ bool withinReach(const PairTally& t, const TickRun& earlier, const TickRun& late
 
 }  // namespace
 
-double tickFor(double step) {
-    int exponent = 0;
-    std::frexp(step, &exponent);  // 2^(exponent - 1) <= step < 2^exponent
-    return std::ldexp(1.0, exponent - 17);
+namespace {
+
+// 10^e for |e| up to 308; powers of 10 to 10^22 are exact doubles.
+double powerOfTen(int e) { return std::pow(10.0, e); }
+
+}  // namespace
+
+int tickExponent(double step) {
+    int e = static_cast<int>(std::floor(std::log10(step)));
+    // log10 may round across a power of 10
+    while (powerOfTen(e + 1) <= step) ++e;
+    while (powerOfTen(e) > step) --e;
+    return e - 5;
 }
 
-std::int64_t tickOf(double position, double tick) {
-    return static_cast<std::int64_t>(std::llround(position / tick));  // dividing by a power of 2: exact
+std::int64_t tickOf(double position, int exponent) {
+    // Multiplying or dividing by an exact power of 10 rounds once, as the written decimal would.
+    const double ticks = exponent < 0 ? position * powerOfTen(-exponent) : position / powerOfTen(exponent);
+    return static_cast<std::int64_t>(std::llround(ticks));
 }
 
-PairTally pairTally(int classes, int maxLag, double step, double tick) {
+double lengthOfTicks(std::int64_t ticks, int exponent) {
+    const double t = static_cast<double>(ticks);
+    return exponent < 0 ? t / powerOfTen(-exponent) : t * powerOfTen(exponent);
+}
+
+PairTally pairTally(int classes, int maxLag, double step, int exponent) {
     PairTally t;
     t.maxLag = maxLag;
-    const double perLag = step / tick;  // exact: in [2^16, 2^17)
-    for (int k = 0; k <= maxLag; ++k) t.shifts.push_back(static_cast<std::int64_t>(std::llround(perLag * k)));
+    for (int k = 0; k <= maxLag; ++k) t.shifts.push_back(tickOf(k * step, exponent));
     growClasses(t, classes);
     return t;
 }

@@ -1,10 +1,11 @@
 #pragma once
 // Exact measured lengths from pairs of runs. Every position is taken as a whole number of ticks,
-// a tick being the power of 2 at most step / 2^16, and each lag as the whole number of ticks
-// nearest k step; so every overlap of a run with a run moved by a lag is a whole number of
-// ticks, and so is every sum of them, and each length is an exact double. The lengths L_ij come
-// out the same whatever the order the runs are added in: holes measured in parts add up to the
-// whole, and a map measured by rows or by columns, streamed or whole, bit for bit.
+// a tick being the power of 10 between a 10^5th and a 10^6th of the step, and each lag as the
+// whole number of ticks nearest k step; so every overlap of a run with a run moved by a lag is a
+// whole number of ticks, and so is every sum of them. The lengths L_ij come out the same
+// whatever the order the runs are added in: holes measured in parts add up to the whole, and a
+// map measured by rows or by columns, streamed or whole, bit for bit. A decimal tick keeps the
+// lengths of decimal depths as they are written: 1.3 m of sand is 1.3, not 1.3000000000000003.
 //
 // The run A = [a0, a1) of class i and a later run B = [b0, b1) of class j (or A itself) give
 // the positions z of A whose partner z + s lies in B the length
@@ -13,8 +14,8 @@
 // the first lag beyond t on; so each pair costs four such entries, whatever the lags it spans,
 // and L_ij(k) = s_k C(k) - S(k), C and S the running sums of the ramps' signs and signed t.
 //
-//   step 1, lags 0..3, one hole: sand [0, 2) then clay [2, 5), ticks of 2^-16:
-//     addHole(t, {{0, 2 T, sand}, {2 T, 5 T, clay}}), T = 65536
+//   step 1, lags 0..3, one hole: sand [0, 2) then clay [2, 5), ticks of 10^-5:
+//     addHole(t, {{0, 2 T, sand}, {2 T, 5 T, clay}}), T = 100000
 //     lengthsOf(t) at lag 1: sand->sand 1, sand->clay 1, clay->clay 2
 
 #include <cstdint>
@@ -23,12 +24,19 @@
 
 namespace reduz::fit {
 
-// The tick of lags of `step`: the power of 2 in (step / 2^17, step / 2^16].
-//   tickFor(1) -> 2^-16      tickFor(0.1) -> 2^-20 (0.1 / 2^-20 = 104857.6 ticks a lag)
-double tickFor(double step);
+// The tick of lags of `step` is 10^tickExponent(step):
+//   tickExponent(0.5) -> -6       tickExponent(1) -> -5       tickExponent(30) -> -4
+int tickExponent(double step);
 
-// The tick nearest a position:  tickOf(0.75, 2^-16) -> 49152
-std::int64_t tickOf(double position, double tick);
+// The tick nearest a position:  tickOf(0.75, -6) -> 750000
+std::int64_t tickOf(double position, int exponent);
+
+// A length of whole ticks, as the double nearest ticks x 10^exponent:
+//   lengthOfTicks(13, -1) -> 1.3
+double lengthOfTicks(std::int64_t ticks, int exponent);
+
+// The most ticks a length may hold: below 2^53 every whole number of them is an exact double.
+inline constexpr std::int64_t mostTicks = std::int64_t{1} << 53;
 
 struct TickRun {
     std::int64_t from = 0;  // [from, to) in ticks
@@ -46,7 +54,7 @@ struct PairTally {
     std::vector<std::uint64_t> starts, offsets;
 };
 
-PairTally pairTally(int classes, int maxLag, double step, double tick);
+PairTally pairTally(int classes, int maxLag, double step, int exponent);
 
 // Makes room for classes 0..count-1, keeping what is tallied.
 void growClasses(PairTally& tally, int count);

@@ -14,7 +14,7 @@ namespace reduz::fit {
 namespace {
 
 // The classes' lengths and runs, summed in ticks: exact, as the pair lengths are.
-void summariseClasses(const Logs& logs, double tick, Measurement& m) {
+void summariseClasses(const Logs& logs, int tick, Measurement& m) {
     m.classes.resize(logs.classes.size());
     for (std::size_t c = 0; c < logs.classes.size(); ++c) m.classes[c].name = logs.classes[c];
     std::vector<std::int64_t> ticks(logs.classes.size(), 0);
@@ -26,10 +26,10 @@ void summariseClasses(const Logs& logs, double tick, Measurement& m) {
     }
     std::int64_t total = 0;
     for (std::size_t c = 0; c < ticks.size(); ++c) {
-        m.classes[c].length = static_cast<double>(ticks[c]) * tick;
+        m.classes[c].length = lengthOfTicks(ticks[c], tick);
         total += ticks[c];
     }
-    m.loggedLength = static_cast<double>(total) * tick;
+    m.loggedLength = lengthOfTicks(total, tick);
     for (ClassSummary& summary : m.classes) {
         summary.proportion = summary.length / m.loggedLength;
         summary.meanLength = summary.length / static_cast<double>(summary.runs);
@@ -62,7 +62,7 @@ Measurement measureTransiograms(const Logs& logs, const LagGrid& grid, const Pro
     m.backward = grid.backward;
     m.holes = static_cast<long long>(logs.holes.size());
     m.intervals = logs.intervals;
-    const double tick = tickFor(grid.step);
+    const int tick = tickExponent(grid.step);
     summariseClasses(logs, tick, m);
 
     const int n = static_cast<int>(logs.classes.size());
@@ -82,16 +82,16 @@ Measurement measureTransiograms(const Logs& logs, const LagGrid& grid, const Pro
     return m;
 }
 
-void fillLengths(Measurement& m, const std::vector<std::int64_t>& ticks, double tick) {
+void fillLengths(Measurement& m, const std::vector<std::int64_t>& ticks, int tick) {
     const std::size_t n = m.classes.size();
     m.pairLengths.resize(ticks.size());
-    for (std::size_t v = 0; v < ticks.size(); ++v) m.pairLengths[v] = static_cast<double>(ticks[v]) * tick;
+    for (std::size_t v = 0; v < ticks.size(); ++v) m.pairLengths[v] = lengthOfTicks(ticks[v], tick);
     m.supports.assign((static_cast<std::size_t>(m.maxLag) + 1) * n, 0.0);
     for (std::size_t k = 0; k <= static_cast<std::size_t>(m.maxLag); ++k) {
         for (std::size_t i = 0; i < n; ++i) {
             std::int64_t sum = 0;
             for (std::size_t j = 0; j < n; ++j) sum += ticks[(k * n + i) * n + j];
-            m.supports[k * n + i] = static_cast<double>(sum) * tick;
+            m.supports[k * n + i] = lengthOfTicks(sum, tick);
         }
     }
 }

@@ -32,6 +32,10 @@ using ProgressFn = std::function<void(long long done, long long total)>;
 // The number of values of the table of L_ij: (maxLag + 1) * classes^2.
 std::size_t pairTableSize(std::size_t classes, int maxLag);
 
+// A table of L_ij above this many values is refused rather than left to exhaust memory: with
+// measured.csv's row for each value, about 1 GiB in all.
+inline constexpr std::size_t largestPairTable = std::size_t{1} << 24;
+
 // Throws InputError (naming `file` and the hole) when the doubles where a hole lies are too far
 // apart for lags of `step`: a position plus a lag would be rounded by more than a 2^-24 part of
 // the step. Depths near 1e16 are 2 apart, and a step of 1 there would measure nothing right.
@@ -41,8 +45,7 @@ void checkLagPrecision(const Logs& logs, double step, std::string_view file);
 
 Measurement measureTransiograms(const Logs& logs, const LagGrid& grid, const ProgressFn& progress = {});
 
-// The pair lengths and supports of m from L_ij in ticks ([(k * n + i) * n + j]): each an exact
-// double, a whole number of ticks.
-void fillLengths(Measurement& m, const std::vector<std::int64_t>& ticks, double tick);
+// The pair lengths and supports of m from L_ij in ticks of 10^tick ([(k * n + i) * n + j]).
+void fillLengths(Measurement& m, const std::vector<std::int64_t>& ticks, int tick);
 
 }  // namespace reduz::fit

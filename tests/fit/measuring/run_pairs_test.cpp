@@ -33,12 +33,21 @@ std::vector<std::int64_t> overlapsLagByLag(const std::vector<TickRun>& runs, con
 }
 
 TEST(RunPairs, TicksAndShifts) {
-    EXPECT_EQ(tickFor(1.0), 0x1p-16);
-    EXPECT_EQ(tickFor(0.1), 0x1p-20);
-    EXPECT_EQ(tickFor(1024.0), 0x1p-6);
-    EXPECT_EQ(tickOf(0.75, 0x1p-16), 49152);
-    const PairTally t = pairTally(1, 3, 0.1, tickFor(0.1));
-    EXPECT_EQ(t.shifts, (std::vector<std::int64_t>{0, 104858, 209715, 314573}));  // 104857.6 a lag
+    struct Case {
+        double step;
+        int exponent;
+    };
+    // a power of 10 between a 10^5th and a 10^6th of the step, across the powers of 10 too
+    for (const Case& c : {Case{1, -5}, Case{0.5, -6}, Case{0.1, -6}, Case{0.09999999, -7}, Case{30, -4}, Case{1000, -2},
+                          Case{1e7, 2}, Case{0.001, -8}}) {
+        EXPECT_EQ(tickExponent(c.step), c.exponent) << c.step;
+    }
+    // decimal depths stay as written
+    EXPECT_EQ(tickOf(1.3, -6), 1300000);
+    EXPECT_EQ(lengthOfTicks(tickOf(2.7, -6) - tickOf(1.3, -6), -6), 1.4);
+    EXPECT_EQ(lengthOfTicks(tickOf(0.3, -6) - tickOf(0.1, -6), -6), 0.2);  // 0.3 - 0.1 gives 0.19999999999999998
+    const PairTally t = pairTally(1, 3, 0.1, tickExponent(0.1));
+    EXPECT_EQ(t.shifts, (std::vector<std::int64_t>{0, 100000, 200000, 300000}));
 }
 
 TEST(RunPairs, EqualOverlapsTakenLagByLag) {
@@ -52,12 +61,13 @@ TEST(RunPairs, EqualOverlapsTakenLagByLag) {
     const Case cases[] = {
         {1, 0, 1.0, 5, 200000},      // lag 0 alone: each run with itself
         {2, 3, 1.0, 6, 150000},      // runs of about a lag
-        {3, 12, 0.1, 40, 30000},     // lags of 104857.6 ticks, runs shorter than a lag
+        {3, 12, 0.1, 40, 30000},     // runs shorter than a lag
         {4, 40, 0.25, 60, 400000},   // long runs, many lags
-        {5, 8, 3.0, 30, 2000000},    // runs far longer than the farthest lag
+        {5, 8, 3.0, 30, 20000000},   // runs far longer than the farthest lag
+        {2, 6, 0.7, 25, 300000},     // a lag of 700000 ticks
     };
     for (const Case& c : cases) {
-        const double tick = tickFor(c.step);
+        const int tick = tickExponent(c.step);
         PairTally whole = pairTally(c.classes, c.maxLag, c.step, tick);
         std::vector<TickRun> runs;
         std::int64_t at = static_cast<std::int64_t>(bits() % 1000);
