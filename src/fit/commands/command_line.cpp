@@ -26,6 +26,7 @@ valid model of them, or reduzmodel's shapes to each pair alone.
 
 Commands:
   measure        measure the transiograms of interval logs or a map
+  merge          add the measurements of disjoint parts into the whole's
   fit            fit a model to measured transiograms
 
 The second form measures INPUT (as measure does) and fits the result (as fit
@@ -101,6 +102,29 @@ Exit status: 0 when every pair is fitted; 3 when DIR is written but some pair
 is not (--family independent: fits.csv and the summary say why); 1 when DIR cannot be written; 2 for
 input it cannot use or a usage error, and nothing is written then.
 )";
+
+constexpr const char* mergeHelp = R"(Usage: reduzfit merge MEASURED... [-o FILE]
+Add the measurements of disjoint parts of one data set (the holes of a basin
+split over files, a map's row bands measured east or west, its column bands
+measured north or south) and write what measuring the whole would write, byte
+for byte: measured.csv and, beside it, classes.csv.
+
+Each MEASURED is a measured.csv as measure writes it, with the classes.csv
+beside it (so each part is measured into a folder of its own); all of them
+measured at the same step, to the same lag, in the same direction.
+
+Options:
+  -o, --output FILE      the measured file written (default measured.csv);
+                         classes.csv is written beside it
+  -h, --help             display this help and exit
+
+Exit status: 0 when both files are written; 1 when they cannot be; 2 for
+input it cannot use (parts that disagree) or a usage error, and nothing is
+written then.
+)";
+
+constexpr const char* mergeUsage = "Usage: reduzfit merge MEASURED... [-o FILE]\n"
+                                   "Try 'reduzfit merge --help' for more information.\n";
 
 constexpr const char* programUsage = "Usage: reduzfit COMMAND [OPTION]...\n"
                                      "  or:  reduzfit INPUT --step S -o DIR [OPTION]...\n"
@@ -296,9 +320,9 @@ FitRequest fitRequestOf(const FitWords& words) {
 std::string messageOf(const CLI::ParseError& e, int argc, const char* const* argv, const CLI::App& where) {
     const std::string text = e.what();
     if (where.get_parent() == nullptr && dynamic_cast<const CLI::RequiredError*>(&e) != nullptr) {
-        if (argc < 2) return "no command given (the commands are measure and fit)";
+        if (argc < 2) return "no command given (the commands are measure, merge and fit)";
         const std::string first = argv[1];
-        return (first[0] == '-' ? "unknown option " : "unknown command ") + quoted(first) + " (the commands are measure and fit)";
+        return (first[0] == '-' ? "unknown option " : "unknown command ") + quoted(first) + " (the commands are measure, merge and fit)";
     }
     const std::vector<std::string> extras = where.remaining();
     if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && !extras.empty()) {
@@ -312,14 +336,14 @@ std::string messageOf(const CLI::ParseError& e, int argc, const char* const* arg
 }
 
 CommandLine usageError(const std::string& message, const char* usage) {
-    return CommandLine{Action::usageError, "reduzfit: " + message + "\n" + usage, {}, {}};
+    return CommandLine{Action::usageError, "reduzfit: " + message + "\n" + usage, {}, {}, {}};
 }
 
 // The one-go form starts with its input, a file's name rather than a command's.
 bool startsWithInput(int argc, const char* const* argv) {
     if (argc < 2) return false;
     const std::string first = argv[1];
-    if (first == "measure" || first == "fit" || first.empty() || first[0] == '-') return false;
+    if (first == "measure" || first == "merge" || first == "fit" || first.empty() || first[0] == '-') return false;
     struct stat status {};
     return first.find_first_of("./") != std::string::npos || ::stat(first.c_str(), &status) == 0;
 }
@@ -334,11 +358,11 @@ CommandLine parseMeasureAndFit(int argc, const char* const* argv) {
     addFitOptions(app, fitWords, false);
     try {
         app.parse(argc, argv);
-        CommandLine command{Action::measureAndFit, {}, requestOf(measureWords), fitRequestOf(fitWords)};
+        CommandLine command{Action::measureAndFit, {}, requestOf(measureWords), fitRequestOf(fitWords), {}};
         if (command.measure.maxLag < 1) maxLagOf("--lags", measureWords.lags, 1, " for a fit");
         return command;
     } catch (const CLI::CallForHelp&) {
-        return CommandLine{Action::help, app.help(), {}, {}};
+        return CommandLine{Action::help, app.help(), {}, {}, {}};
     } catch (const CLI::ParseError& e) {
         return usageError(messageOf(e, argc, argv, app), oneGoUsage);
     } catch (const UsageError& e) {
@@ -356,27 +380,41 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     app.require_subcommand(1);
     app.formatter_fn([](const CLI::App* shown, const std::string&, CLI::AppFormatMode) {
         const std::string name = shown->get_name();
-        return std::string(name == "measure" ? measureHelp : name == "fit" ? fitHelp : programHelp);
+        return std::string(name == "measure" ? measureHelp : name == "merge" ? mergeHelp : name == "fit" ? fitHelp : programHelp);
     });
     MeasureWords measureWords;
     CLI::App* measure = app.add_subcommand("measure");
     addMeasureOptions(*measure, measureWords);
     measure->add_option("-o,--output", measureWords.output);
+    MergeRequest mergeRequest;
+    CLI::App* merge = app.add_subcommand("merge");
+    merge->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    merge->add_option("MEASURED", mergeRequest.inputs)->required();
+    merge->add_option("-o,--output", mergeRequest.output);
     FitWords fitWords;
     CLI::App* fit = app.add_subcommand("fit");
     addFitOptions(*fit, fitWords, true);
 
-    const auto usageOf = [&] { return measure->parsed() ? measureUsage : fit->parsed() ? fitUsage : programUsage; };
+    const auto usageOf = [&] {
+        return measure->parsed() ? measureUsage : merge->parsed() ? mergeUsage : fit->parsed() ? fitUsage : programUsage;
+    };
     try {
         app.parse(argc, argv);
-        if (fit->parsed()) return CommandLine{Action::fit, {}, {}, fitRequestOf(fitWords)};
-        return CommandLine{Action::measure, {}, requestOf(measureWords), {}};
+        if (fit->parsed()) return CommandLine{Action::fit, {}, {}, fitRequestOf(fitWords), {}};
+        if (merge->parsed()) {
+            if (mergeRequest.output.empty()) throw UsageError{"-o needs a file name"};
+            if (mergeRequest.output == classesPathBeside(mergeRequest.output)) {
+                throw UsageError{"-o " + mergeRequest.output + " is where classes.csv is written"};
+            }
+            return CommandLine{Action::merge, {}, {}, {}, mergeRequest};
+        }
+        return CommandLine{Action::measure, {}, requestOf(measureWords), {}, {}};
     } catch (const CLI::CallForHelp&) {
-        return CommandLine{Action::help, app.help(), {}, {}};
+        return CommandLine{Action::help, app.help(), {}, {}, {}};
     } catch (const CLI::CallForVersion& e) {
-        return CommandLine{Action::version, std::string(e.what()) + "\n", {}, {}};
+        return CommandLine{Action::version, std::string(e.what()) + "\n", {}, {}, {}};
     } catch (const CLI::ParseError& e) {
-        const CLI::App& where = measure->parsed() ? *measure : fit->parsed() ? *fit : app;
+        const CLI::App& where = measure->parsed() ? *measure : merge->parsed() ? *merge : fit->parsed() ? *fit : app;
         return usageError(messageOf(e, argc, argv, where), usageOf());
     } catch (const UsageError& e) {
         return usageError(e.message, usageOf());
@@ -385,6 +423,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
 
 CommandResult runCommand(const CommandLine& command) {
     if (command.action == Action::fit) return runFit(command.fit);
+    if (command.action == Action::merge) return runMerge(command.merge);
     if (command.action == Action::measureAndFit) return runMeasureAndFit(command.measure, command.fit);
     return runMeasure(command.measure);
 }

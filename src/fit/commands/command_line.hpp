@@ -2,6 +2,7 @@
 // reduzfit's command line (CLI11): the commands, their options, help and version.
 //
 //   reduzfit measure logs.csv --step 0.5 --lags 40   -> measure, with the request filled in
+//   reduzfit merge a/measured.csv b/measured.csv    -> merge
 //   reduzfit fit measured.csv -o fitted              -> fit
 //   reduzfit logs.csv --step 0.5 --lags 40 -o fitted -> measureAndFit (a file's name first)
 //   reduzfit --help / reduzfit measure --help        -> help, its text for standard output
@@ -13,21 +14,23 @@
 
 #include "fit/commands/fit_command.hpp"
 #include "fit/commands/measure_command.hpp"
+#include "fit/commands/merge_command.hpp"
 
 namespace reduz::fit {
 
-enum class Action { measure, fit, measureAndFit, help, version, usageError };
+enum class Action { measure, merge, fit, measureAndFit, help, version, usageError };
 
 struct CommandLine {
     Action action = Action::usageError;
     std::string text;  // help or version for standard output; the usage error for standard error
     MeasureRequest measure;
     FitRequest fit;
+    MergeRequest merge;
 };
 
 CommandLine parseCommandLine(int argc, const char* const* argv);
 
-// The command the line names, run: measure, fit, or both in one go (the actions that are
+// The command the line names, run: measure, merge, fit, or measure and fit in one go (the actions that are
 // commands; help, version and a usage error are its text alone).
 CommandResult runCommand(const CommandLine& command);
 

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     const reduz::fit::CommandLine command = reduz::fit::parseCommandLine(argc, argv);
     switch (command.action) {
         case reduz::fit::Action::measure:
+        case reduz::fit::Action::merge:
         case reduz::fit::Action::fit:
         case reduz::fit::Action::measureAndFit:
             return reduz::fit::printResult(reduz::fit::runCommand(command));

@@ -13,14 +13,6 @@
 
 namespace reduz::fit {
 
-namespace {
-
-// A table of L_ij above this many values is refused rather than left to exhaust memory: with
-// measured.csv's row for each value, about 1 GiB in all.
-constexpr std::size_t largestPairTable = std::size_t{1} << 24;
-
-}  // namespace
-
 std::string measureSummary(const MeasureRequest& request, const Measurement& m) {
     return "input          " + visible(request.input) + "\nholes          " + std::to_string(m.holes) +
            "\nintervals      " + std::to_string(m.intervals) + "\nclasses        " + std::to_string(m.classes.size()) +
