@@ -1,7 +1,9 @@
 #include "fit/commands/measure_command.hpp"
 
 #include <cmath>
+#include <cstdint>
 #include <optional>
+#include <span>
 
 #include "fit/base/failures.hpp"
 #include "fit/base/input_file.hpp"
@@ -9,6 +11,7 @@
 #include "fit/base/whole_files.hpp"
 #include "fit/commands/progress.hpp"
 #include "fit/measuring/ascii_grid.hpp"
+#include "fit/measuring/grid_sweep.hpp"
 #include "fit/measuring/measured_csv.hpp"
 
 namespace reduz::fit {
@@ -26,19 +29,60 @@ Logs readInputLogs(const MeasureRequest& request) {
                                    : readIntervalLogs(text, request.input, request.columns);
 }
 
-Measurement measureInput(const MeasureRequest& request, const ProgressFn& progress) {
-    return measureLogs(request, readInputLogs(request), progress);
-}
+namespace {
 
-Measurement measureLogs(const MeasureRequest& request, const Logs& logs, const ProgressFn& progress) {
-    const std::size_t values = pairTableSize(logs.classes.size(), request.maxLag);
+void checkTableSize(const MeasureRequest& request, std::size_t classes) {
+    const std::size_t values = pairTableSize(classes, request.maxLag);
     if (values > largestPairTable) {
-        const std::size_t classes = logs.classes.size();
         failInput(request.input, 0, 0,
                   std::to_string(classes) + " classes make " + std::to_string(classes * classes) + " pairs: at " +
                       std::to_string(request.maxLag + 1) + " lags, " + std::to_string(values) + " values, more than the " +
                       std::to_string(largestPairTable) + " a measurement holds (fewer --lags take more classes)");
     }
+}
+
+// The grid's farthest cell must lie where doubles are close enough for the lags, as a hole's.
+void checkGridPrecision(const MeasureRequest& request, long long cells, double cellSize) {
+    const double farthest = static_cast<double>(cells) * cellSize;
+    const double spacing = std::nextafter(farthest, HUGE_VAL) - farthest;
+    if (std::isfinite(farthest) && !(spacing <= std::ldexp(request.step, -24))) {
+        failInput(request.input, 0, 0,
+                  std::string(alongColumns(request.direction) ? "column" : "row") + " 1: doubles at " + shortest(farthest) +
+                      " are " + shortest(spacing) + " apart, too far for lags of " + shortest(request.step));
+    }
+}
+
+// A map streamed row by row into the sweep of its rows or columns: memory stays within the
+// lags' window and a row of cells, whatever the map's size.
+Measurement measureAsciiGrid(const MeasureRequest& request, const ProgressFn& progress) {
+    const std::string text = readInputFile(request.input);
+    std::optional<GridSweep> sweep;
+    long long columns = 0, rows = 0;  // progress counts the cells, as a hole's counts its runs
+    readAsciiGridRows(
+        text, request.input, alongColumns(request.direction),
+        [&](const GridSize& size) {
+            checkGridPrecision(request, alongColumns(request.direction) ? size.rows : size.columns, size.cellsize);
+            sweep = gridSweep(request.direction, request.step, request.maxLag, size.columns, size.cellsize, size.cellsize);
+            columns = size.columns;
+            rows = size.rows;
+        },
+        [&](std::span<const std::int64_t> codes, std::span<const std::uint8_t> isNoData) {
+            addGridRow(*sweep, codes, isNoData);
+            checkTableSize(request, sweep->codes.size());
+            if (progress) progress(sweep->rows * columns, rows * columns);
+        });
+    return finishGrid(*sweep, request.step, request.maxLag);
+}
+
+}  // namespace
+
+Measurement measureInput(const MeasureRequest& request, const ProgressFn& progress) {
+    if (namesMap(request.input)) return measureAsciiGrid(request, progress);
+    return measureLogs(request, readInputLogs(request), progress);
+}
+
+Measurement measureLogs(const MeasureRequest& request, const Logs& logs, const ProgressFn& progress) {
+    checkTableSize(request, logs.classes.size());
     checkLagPrecision(logs, request.step, request.input);
     const LagGrid grid{request.step, request.maxLag, isBackward(request.direction)};
     Measurement m = measureTransiograms(logs, grid, progress);

@@ -1,6 +1,8 @@
 #include "fit/measuring/ascii_grid.hpp"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cmath>
 #include <map>
 #include <optional>
@@ -123,16 +125,16 @@ Header readHeader(std::string_view& text, std::string_view file, Line& line) {
     return header;
 }
 
-constexpr int gap = -1;
-
-// One row of cells: the classes' codes by first appearance, or gap.
-void readRow(std::string_view file, const Line& line, const Header& header, std::map<long long, int>& codes,
-             std::vector<int>& cells) {
+// One row of cells: each cell's whole code, or NoData.
+void readRow(std::string_view file, const Line& line, const Header& header, std::vector<std::int64_t>& codes,
+             std::vector<std::uint8_t>& isNoData) {
     if (static_cast<long long>(line.tokens.size()) != header.ncols) {
         const long column = static_cast<long>(std::min<long long>(static_cast<long long>(line.tokens.size()), header.ncols)) + 1;
         failInput(file, line.number, column,
                   std::to_string(line.tokens.size()) + " values where ncols is " + std::to_string(header.ncols));
     }
+    codes.clear();
+    isNoData.clear();
     for (std::size_t c = 0; c < line.tokens.size(); ++c) {
         const std::string text(line.tokens[c]);
         // Codes are whole numbers read exactly: through a double, 2^53 and 2^53 + 1 would be one.
@@ -145,33 +147,61 @@ void readRow(std::string_view file, const Line& line, const Header& header, std:
         const bool nodata = header.nodata && (code && header.nodataWhole ? *code == *header.nodataWhole
                                                                          : value && *value == *header.nodata);
         if (nodata) {
-            cells.push_back(gap);
+            codes.push_back(0);
+            isNoData.push_back(1);
             continue;
         }
         if (!code && *value == std::trunc(*value)) {
             failInput(file, line.number, column, "class code \"" + text + "\" is beyond the 64-bit whole numbers");
         }
         if (!code) failInput(file, line.number, column, "class code \"" + text + "\" is not a whole number");
-        const auto [slot, added] = codes.try_emplace(*code, static_cast<int>(codes.size()));
-        cells.push_back(slot->second);
+        codes.push_back(*code);
+        isNoData.push_back(0);
     }
+}
+
+// A cell that ends past the largest number has no place along its hole: along rows the row's
+// first such cell that holds a class, along columns a row of the grid that holds one.
+void checkFinite(std::string_view file, const Header& header, bool alongColumns, long long row,
+                 std::span<const std::uint8_t> isNoData) {
+    long long cell = 0;  // the cell, from 1, that ends beyond the largest number
+    if (alongColumns) {
+        const bool holds = std::find(isNoData.begin(), isNoData.end(), std::uint8_t{0}) != isNoData.end();
+        if (holds && !std::isfinite(static_cast<double>(row + 1) * header.cellsize)) cell = row + 1;
+    } else if (!std::isfinite(static_cast<double>(isNoData.size()) * header.cellsize)) {
+        for (std::size_t c = 0; c < isNoData.size() && cell == 0; ++c) {
+            if (isNoData[c] == 0 && !std::isfinite(static_cast<double>(c + 1) * header.cellsize)) cell = static_cast<long long>(c) + 1;
+        }
+    }
+    if (cell == 0) return;
+    failInput(file, header.line[cellsizeKey], 2,
+              "cellsize " + shortest(header.cellsize) + " puts cell " + std::to_string(cell) + " of a " +
+                  (alongColumns ? "column" : "row") + " beyond the largest number");
 }
 
 }  // namespace
 
 bool namesMap(std::string_view path) { return endsIgnoringCase(path, ".asc"); }
 
-Logs readAsciiGrid(std::string_view text, std::string_view file, bool alongColumns) {
+GridSize readAsciiGridRows(std::string_view text, std::string_view file, bool alongColumns,
+                           const std::function<void(const GridSize&)>& onSize,
+                           const std::function<void(std::span<const std::int64_t>, std::span<const std::uint8_t>)>& onRow) {
     const bool endsLine = !text.empty() && (text.back() == '\n' || text.back() == '\r');
     Line line;
     const Header header = readHeader(text, file, line);
-    std::map<long long, int> codes;  // code -> index by first appearance
-    std::vector<int> cells;
+    const GridSize size{header.ncols, header.nrows, header.cellsize};
+    onSize(size);
+    std::vector<std::int64_t> codes;
+    std::vector<std::uint8_t> isNoData;
     long long rows = 0;
+    bool any = false;
     do {
         if (line.tokens.empty()) continue;
         if (rows == header.nrows) failInput(file, line.number, 1, "more rows than nrows " + std::to_string(header.nrows));
-        readRow(file, line, header, codes, cells);
+        readRow(file, line, header, codes, isNoData);
+        any = any || std::find(isNoData.begin(), isNoData.end(), std::uint8_t{0}) != isNoData.end();
+        checkFinite(file, header, alongColumns, rows, isNoData);
+        onRow(codes, isNoData);
         ++rows;
     } while (nextLine(text, line));
     if (rows < header.nrows) {
@@ -181,7 +211,26 @@ Logs readAsciiGrid(std::string_view text, std::string_view file, bool alongColum
                   endsLine ? 1 : static_cast<long>(line.tokens.size()) + 1,
                   "the grid ends after " + std::to_string(rows) + " of its " + std::to_string(header.nrows) + " rows");
     }
-    if (codes.empty()) failInput(file, 0, 0, "every cell is NODATA");
+    if (!any) failInput(file, 0, 0, "every cell is NODATA");
+    return size;
+}
+
+Logs readAsciiGrid(std::string_view text, std::string_view file, bool alongColumns) {
+    std::map<long long, int> codes;  // code -> index by first appearance
+    std::vector<int> cells;          // each cell's index, or gap
+    constexpr int gap = -1;
+    const GridSize size = readAsciiGridRows(
+        text, file, alongColumns, [](const GridSize&) {},
+        [&](std::span<const std::int64_t> row, std::span<const std::uint8_t> isNoData) {
+            for (std::size_t c = 0; c < row.size(); ++c) {
+                if (isNoData[c] != 0) {
+                    cells.push_back(gap);
+                    continue;
+                }
+                const auto [slot, added] = codes.try_emplace(row[c], static_cast<int>(codes.size()));
+                cells.push_back(slot->second);
+            }
+        });
 
     // Classes in ascending order of their codes.
     Logs logs;
@@ -190,23 +239,17 @@ Logs readAsciiGrid(std::string_view text, std::string_view file, bool alongColum
         rank[static_cast<std::size_t>(index)] = static_cast<int>(logs.classes.size());
         logs.classes.push_back(std::to_string(code));
     }
-    const long long ncols = header.ncols;
-    const long long holes = alongColumns ? ncols : header.nrows;
-    const long long length = alongColumns ? header.nrows : ncols;
+    const long long ncols = size.columns;
+    const long long holes = alongColumns ? ncols : size.rows;
+    const long long length = alongColumns ? size.rows : ncols;
     for (long long h = 0; h < holes; ++h) {
         Hole hole;
         hole.name = (alongColumns ? "column " : "row ") + std::to_string(h + 1);
         for (long long p = 0; p < length; ++p) {
             const int cell = cells[static_cast<std::size_t>(alongColumns ? p * ncols + h : h * ncols + p)];
             if (cell == gap) continue;
-            const double to = static_cast<double>(p + 1) * header.cellsize;
-            // A cell that ends past the largest number has no place along its hole.
-            if (!std::isfinite(to)) {
-                failInput(file, header.line[cellsizeKey], 2,
-                          "cellsize " + shortest(header.cellsize) + " puts cell " + std::to_string(p + 1) + " of a " +
-                              (alongColumns ? "column" : "row") + " beyond the largest number");
-            }
-            appendInterval(hole, static_cast<double>(p) * header.cellsize, to, rank[static_cast<std::size_t>(cell)]);
+            appendInterval(hole, static_cast<double>(p) * size.cellsize, static_cast<double>(p + 1) * size.cellsize,
+                           rank[static_cast<std::size_t>(cell)]);
             ++logs.intervals;
         }
         if (!hole.runs.empty()) logs.holes.push_back(std::move(hole));

@@ -13,6 +13,9 @@
 //     along rows    -> holes [0, 20) "1" [20, 30) "2";  [0, 10) "2" [20, 30) "2"
 //     along columns -> holes [0, 10) "1" [10, 20) "2";  [0, 10) "1";  [0, 20) "2"
 
+#include <cstdint>
+#include <functional>
+#include <span>
 #include <string_view>
 
 #include "fit/measuring/logs.hpp"
@@ -22,8 +25,21 @@ namespace reduz::fit {
 // A map is a file whose name ends in ".asc" (any case); anything else is read as interval logs.
 bool namesMap(std::string_view path);
 
-// Throws InputError (naming `file`, the line and the value's column) at the first fault; a
-// cellsize that puts a cell's end beyond the largest number is one along the way it is read.
+struct GridSize {
+    long long columns = 0;
+    long long rows = 0;
+    double cellsize = 0;
+};
+
+// Streams the grid's rows, north to south, once the header is read: each cell's whole code, or
+// NoData. Throws InputError (naming `file`, the line and the value's column) at the first fault,
+// after the rows before it; a cellsize that puts a cell's end beyond the largest number along
+// the way the grid is measured is one.
+GridSize readAsciiGridRows(std::string_view text, std::string_view file, bool alongColumns,
+                           const std::function<void(const GridSize&)>& onSize,
+                           const std::function<void(std::span<const std::int64_t>, std::span<const std::uint8_t>)>& onRow);
+
+// The whole grid as holes, for a fit's folds and beds.
 Logs readAsciiGrid(std::string_view text, std::string_view file, bool alongColumns);
 
 }  // namespace reduz::fit

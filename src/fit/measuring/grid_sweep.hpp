@@ -1,0 +1,55 @@
+#pragma once
+// A categorical grid measured as its rows stream past, north to south: along rows (east, west)
+// each row is a hole measured when it is read; along columns (north, south) each column keeps
+// its open run and the window of runs within the farthest lag of what comes next, so memory
+// stays within the lags' window whatever the grid's size. Both go through the same pairs of
+// runs in whole ticks (run_pairs.hpp): a grid read from any file, whole or in bands, gives the
+// same lengths bit for bit.
+//
+//   3 x 2 grid, cells 10, step 10, east:  rows "1 1 2" and "2 . 2" (. NoData)
+//     -> holes [0, 20) 1 [20, 30) 2;  [0, 10) 2 [20, 30) 2;  L_12(1) = 10, L_22(2) = 10
+//   the same, south: columns [0, 10) 1 [10, 20) 2;  [0, 10) 1;  [0, 20) 2
+//
+// Classes are the codes in ascending order, named by `names` where it names them, else by
+// their decimal text.
+
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "fit/measuring/directions.hpp"
+#include "fit/measuring/measurement.hpp"
+#include "fit/measuring/run_pairs.hpp"
+
+namespace reduz::fit {
+
+struct GridSweep {
+    Direction direction = Direction::east;
+    int tick = 0;  // the exponent of the ticks' power of 10
+    PairTally tally;
+    std::vector<std::int64_t> edges;        // along rows: each column's west edge, and the last's east edge
+    std::map<std::int64_t, int> indexOf;    // code -> index by first appearance
+    std::vector<std::int64_t> codes;        // by index
+    std::vector<std::int64_t> classTicks;   // by index
+    std::vector<long long> classRuns;       // by index
+    double cellHeight = 0;
+    long long rows = 0, cells = 0, holes = 0;
+    // along columns, by column: the run still open (code -1: none), the window behind it, and
+    // whether the column has held a class yet
+    std::vector<TickRun> open;
+    std::vector<OpenHole> windows;
+    std::vector<std::uint8_t> seen;
+    std::vector<TickRun> rowRuns;  // along rows: the row being measured
+};
+
+GridSweep gridSweep(Direction direction, double step, int maxLag, long long columns, double cellWidth, double cellHeight);
+
+// The next row to the south: each cell's code, or NoData where isNoData is not 0.
+void addGridRow(GridSweep& sweep, std::span<const std::int64_t> codes, std::span<const std::uint8_t> isNoData);
+
+// The measurement of every row added, its classes named by `names` (code -> name) where given.
+Measurement finishGrid(GridSweep& sweep, double step, int maxLag, const std::map<std::int64_t, std::string>& names = {});
+
+}  // namespace reduz::fit
