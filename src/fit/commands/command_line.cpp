@@ -196,7 +196,7 @@ void addFitOptions(CLI::App& command, FitWords& words, bool ofFile) {
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 Direction directionOf(const MeasureWords& words) {
-    const bool map = namesMap(words.input);
+    const bool map = namesMap(words.input) || namesRaster(words.input);
     if (words.direction.empty()) return map ? Direction::east : Direction::down;
     const std::optional<Direction> d = directionNamed(words.direction);
     if (!d) throw UsageError{"--direction must be down, up, east, west, north or south, not " + quoted(words.direction)};

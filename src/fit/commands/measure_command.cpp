@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 
@@ -10,7 +11,9 @@
 #include "fit/base/number_text.hpp"
 #include "fit/base/whole_files.hpp"
 #include "fit/commands/progress.hpp"
+#include "fit/base/text_case.hpp"
 #include "fit/measuring/ascii_grid.hpp"
+#include "fit/measuring/gdal_raster.hpp"
 #include "fit/measuring/grid_sweep.hpp"
 #include "fit/measuring/measured_csv.hpp"
 
@@ -21,12 +24,6 @@ std::string measureSummary(const MeasureRequest& request, const Measurement& m) 
            "\nintervals      " + std::to_string(m.intervals) + "\nclasses        " + std::to_string(m.classes.size()) +
            "\nlogged length  " + shortest(m.loggedLength) + "\nlags           0 to " + std::to_string(m.maxLag) + " by " +
            shortest(m.step) + ", " + std::string(directionName(request.direction)) + "\n";
-}
-
-Logs readInputLogs(const MeasureRequest& request) {
-    const std::string text = readInputFile(request.input);
-    return namesMap(request.input) ? readAsciiGrid(text, request.input, alongColumns(request.direction))
-                                   : readIntervalLogs(text, request.input, request.columns);
 }
 
 namespace {
@@ -74,10 +71,75 @@ Measurement measureAsciiGrid(const MeasureRequest& request, const ProgressFn& pr
     return finishGrid(*sweep, request.step, request.maxLag);
 }
 
+// The raster's class names by code.
+std::map<std::int64_t, std::string> namesOf(const RasterInfo& info) {
+    std::map<std::int64_t, std::string> names;
+    for (std::size_t c = 0; c < info.codes.size(); ++c) names.emplace(info.codes[c], info.names[c]);
+    return names;
+}
+
+// Two codes that occur, named alike, would be two classes of one name.
+void checkNamesApart(const MeasureRequest& request, const std::vector<std::string>& classes) {
+    for (std::size_t a = 0; a < classes.size(); ++a) {
+        for (std::size_t b = a + 1; b < classes.size(); ++b) {
+            if (classes[a] == classes[b]) {
+                failInput(request.input, 0, 0, "two codes that occur are both named \"" + visible(classes[a]) + "\" in its table");
+            }
+        }
+    }
+}
+
+// A raster read through GDAL a strip of blocks at a time, into the same sweep as a grid's.
+Measurement measureRaster(const MeasureRequest& request, const ProgressFn& progress) {
+    const RasterInfo info = openRaster(request.input);
+    const bool columns = alongColumns(request.direction);
+    checkGridPrecision(request, columns ? info.rows : info.columns, columns ? info.cellHeight : info.cellWidth);
+    GridSweep sweep = gridSweep(request.direction, request.step, request.maxLag, info.columns, info.cellWidth, info.cellHeight);
+    readRasterRows(request.input, [&](long long, std::span<const std::int64_t> codes, std::span<const std::uint8_t> isNoData) {
+        addGridRow(sweep, codes, isNoData);
+        checkTableSize(request, sweep.codes.size());
+        if (progress) progress(sweep.rows * info.columns, info.rows * info.columns);
+    });
+    if (sweep.codes.empty()) failInput(request.input, 0, 0, "every cell is NoData");
+    Measurement m = finishGrid(sweep, request.step, request.maxLag, namesOf(info));
+    std::vector<std::string> classes;
+    for (const ClassSummary& c : m.classes) classes.push_back(c.name);
+    checkNamesApart(request, classes);
+    return m;
+}
+
 }  // namespace
+
+Logs readInputLogs(const MeasureRequest& request) {
+    if (namesRaster(request.input)) {
+        const RasterInfo info = openRaster(request.input);
+        std::vector<std::int64_t> codes;
+        std::vector<std::uint8_t> isNoData;
+        readRasterRows(request.input, [&](long long, std::span<const std::int64_t> row, std::span<const std::uint8_t> noData) {
+            codes.insert(codes.end(), row.begin(), row.end());
+            isNoData.insert(isNoData.end(), noData.begin(), noData.end());
+        });
+        Logs logs = holesOfGrid(codes, isNoData, info.columns, info.cellWidth, info.cellHeight, alongColumns(request.direction),
+                                namesOf(info));
+        if (logs.classes.empty()) failInput(request.input, 0, 0, "every cell is NoData");
+        checkNamesApart(request, logs.classes);
+        return logs;
+    }
+    const std::string text = readInputFile(request.input);
+    return namesMap(request.input) ? readAsciiGrid(text, request.input, alongColumns(request.direction))
+                                   : readIntervalLogs(text, request.input, request.columns);
+}
+
+bool namesRaster(std::string_view path) {
+    for (const std::string_view ending : {".tif", ".tiff", ".vrt", ".img"}) {
+        if (endsIgnoringCase(path, ending)) return true;
+    }
+    return false;
+}
 
 Measurement measureInput(const MeasureRequest& request, const ProgressFn& progress) {
     if (namesMap(request.input)) return measureAsciiGrid(request, progress);
+    if (namesRaster(request.input)) return measureRaster(request, progress);
     return measureLogs(request, readInputLogs(request), progress);
 }
 

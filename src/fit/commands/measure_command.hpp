@@ -10,6 +10,7 @@
 //                                                     older files kept
 
 #include <string>
+#include <string_view>
 
 #include "fit/commands/command_result.hpp"
 #include "fit/measuring/directions.hpp"
@@ -27,6 +28,10 @@ struct MeasureRequest {
     ColumnNames columns;
     std::string output = "measured.csv";
 };
+
+// A raster GDAL reads: a name ending in .tif, .tiff, .vrt or .img (any case). Maps of ESRI
+// ASCII (.asc) are read by this program's own reader, which names the line of a fault.
+bool namesRaster(std::string_view path);
 
 // Reads the input and measures it, writing nothing: the in-memory result a fit starts from.
 // Throws InputError for input it cannot use.

@@ -13,6 +13,7 @@
 #include "fit/base/number_text.hpp"
 #include "fit/base/text_case.hpp"
 #include "fit/base/text_lines.hpp"
+#include "fit/measuring/grid_sweep.hpp"
 
 namespace reduz::fit {
 
@@ -216,45 +217,15 @@ GridSize readAsciiGridRows(std::string_view text, std::string_view file, bool al
 }
 
 Logs readAsciiGrid(std::string_view text, std::string_view file, bool alongColumns) {
-    std::map<long long, int> codes;  // code -> index by first appearance
-    std::vector<int> cells;          // each cell's index, or gap
-    constexpr int gap = -1;
+    std::vector<std::int64_t> codes;
+    std::vector<std::uint8_t> isNoData;
     const GridSize size = readAsciiGridRows(
         text, file, alongColumns, [](const GridSize&) {},
-        [&](std::span<const std::int64_t> row, std::span<const std::uint8_t> isNoData) {
-            for (std::size_t c = 0; c < row.size(); ++c) {
-                if (isNoData[c] != 0) {
-                    cells.push_back(gap);
-                    continue;
-                }
-                const auto [slot, added] = codes.try_emplace(row[c], static_cast<int>(codes.size()));
-                cells.push_back(slot->second);
-            }
+        [&](std::span<const std::int64_t> row, std::span<const std::uint8_t> noData) {
+            codes.insert(codes.end(), row.begin(), row.end());
+            isNoData.insert(isNoData.end(), noData.begin(), noData.end());
         });
-
-    // Classes in ascending order of their codes.
-    Logs logs;
-    std::vector<int> rank(codes.size());
-    for (const auto& [code, index] : codes) {
-        rank[static_cast<std::size_t>(index)] = static_cast<int>(logs.classes.size());
-        logs.classes.push_back(std::to_string(code));
-    }
-    const long long ncols = size.columns;
-    const long long holes = alongColumns ? ncols : size.rows;
-    const long long length = alongColumns ? size.rows : ncols;
-    for (long long h = 0; h < holes; ++h) {
-        Hole hole;
-        hole.name = (alongColumns ? "column " : "row ") + std::to_string(h + 1);
-        for (long long p = 0; p < length; ++p) {
-            const int cell = cells[static_cast<std::size_t>(alongColumns ? p * ncols + h : h * ncols + p)];
-            if (cell == gap) continue;
-            appendInterval(hole, static_cast<double>(p) * size.cellsize, static_cast<double>(p + 1) * size.cellsize,
-                           rank[static_cast<std::size_t>(cell)]);
-            ++logs.intervals;
-        }
-        if (!hole.runs.empty()) logs.holes.push_back(std::move(hole));
-    }
-    return logs;
+    return holesOfGrid(codes, isNoData, size.columns, size.cellsize, size.cellsize, alongColumns);
 }
 
 }  // namespace reduz::fit

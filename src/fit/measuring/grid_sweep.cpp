@@ -136,4 +136,34 @@ Measurement finishGrid(GridSweep& s, double step, int maxLag, const std::map<std
     return m;
 }
 
+Logs holesOfGrid(std::span<const std::int64_t> codes, std::span<const std::uint8_t> isNoData, long long columns,
+                 double cellWidth, double cellHeight, bool alongColumns, const std::map<std::int64_t, std::string>& names) {
+    std::map<std::int64_t, int> rank;  // code -> index, ascending
+    for (std::size_t c = 0; c < codes.size(); ++c) {
+        if (isNoData[c] == 0) rank.emplace(codes[c], 0);
+    }
+    Logs logs;
+    for (auto& [code, index] : rank) {
+        index = static_cast<int>(logs.classes.size());
+        const auto named = names.find(code);
+        logs.classes.push_back(named != names.end() ? named->second : std::to_string(code));
+    }
+    const long long rows = columns > 0 ? static_cast<long long>(codes.size()) / columns : 0;
+    const long long holes = alongColumns ? columns : rows;
+    const long long length = alongColumns ? rows : columns;
+    const double cell = alongColumns ? cellHeight : cellWidth;
+    for (long long h = 0; h < holes; ++h) {
+        Hole hole;
+        hole.name = (alongColumns ? "column " : "row ") + std::to_string(h + 1);
+        for (long long p = 0; p < length; ++p) {
+            const std::size_t at = static_cast<std::size_t>(alongColumns ? p * columns + h : h * columns + p);
+            if (isNoData[at] != 0) continue;
+            appendInterval(hole, static_cast<double>(p) * cell, static_cast<double>(p + 1) * cell, rank[codes[at]]);
+            ++logs.intervals;
+        }
+        if (!hole.runs.empty()) logs.holes.push_back(std::move(hole));
+    }
+    return logs;
+}
+
 }  // namespace reduz::fit

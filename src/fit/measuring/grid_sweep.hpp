@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "fit/measuring/directions.hpp"
+#include "fit/measuring/logs.hpp"
 #include "fit/measuring/measurement.hpp"
 #include "fit/measuring/run_pairs.hpp"
 
@@ -51,5 +52,11 @@ void addGridRow(GridSweep& sweep, std::span<const std::int64_t> codes, std::span
 
 // The measurement of every row added, its classes named by `names` (code -> name) where given.
 Measurement finishGrid(GridSweep& sweep, double step, int maxLag, const std::map<std::int64_t, std::string>& names = {});
+
+// A whole grid's cells (row by row from the north, isNoData where a cell holds no class) as
+// the holes a fit's folds and beds take: its rows, or with alongColumns its columns, each
+// named "row N" or "column N"; classes as above.
+Logs holesOfGrid(std::span<const std::int64_t> codes, std::span<const std::uint8_t> isNoData, long long columns,
+                 double cellWidth, double cellHeight, bool alongColumns, const std::map<std::int64_t, std::string>& names = {});
 
 }  // namespace reduz::fit

@@ -17,6 +17,7 @@ std::size_t slot(const PairTally& t, int from, int to, int lag) {
 // The first lag whose shift lies beyond t; maxLag + 1 when none does.
 int firstLagBeyond(const PairTally& t, std::int64_t at) {
     if (at < 0) return 0;
+    if (t.perLag > 0) return at >= t.shifts.back() ? t.maxLag + 1 : static_cast<int>(at / t.perLag) + 1;
     const std::vector<std::int64_t>& s = t.shifts;
     const std::int64_t farthest = s.back();
     if (at >= farthest) return t.maxLag + 1;
@@ -73,6 +74,8 @@ PairTally pairTally(int classes, int maxLag, double step, int exponent) {
     PairTally t;
     t.maxLag = maxLag;
     for (int k = 0; k <= maxLag; ++k) t.shifts.push_back(tickOf(k * step, exponent));
+    const bool uniform = maxLag > 0 && std::all_of(t.shifts.begin(), t.shifts.end(), [&](std::int64_t s) { return s == (&s - t.shifts.data()) * t.shifts[1]; });
+    t.perLag = uniform ? t.shifts[1] : 0;
     growClasses(t, classes);
     return t;
 }
@@ -83,6 +86,7 @@ void growClasses(PairTally& t, int count) {
     grown.maxLag = t.maxLag;
     grown.classes = count;
     grown.shifts = std::move(t.shifts);
+    grown.perLag = t.perLag;
     const std::size_t size = static_cast<std::size_t>(count) * static_cast<std::size_t>(count) * (static_cast<std::size_t>(t.maxLag) + 1);
     grown.starts.assign(size, 0);
     grown.offsets.assign(size, 0);

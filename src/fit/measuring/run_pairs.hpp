@@ -49,6 +49,7 @@ struct PairTally {
     int maxLag = 0;
     int classes = 0;
     std::vector<std::int64_t> shifts;  // s_k in ticks, k = 0..maxLag
+    std::int64_t perLag = 0;           // s_1 where every s_k is k s_1, which finds a ramp's lag by a division; else 0
     // [(i * classes + j) * (maxLag + 1) + k]: the signs and the signed t of the ramps that
     // start at lag k; kept modulo 2^64, as each length they give is well within it
     std::vector<std::uint64_t> starts, offsets;
