@@ -59,7 +59,7 @@ Measurement measureAsciiGrid(const MeasureRequest& request, const ProgressFn& pr
         text, request.input, alongColumns(request.direction),
         [&](const GridSize& size) {
             checkGridPrecision(request, alongColumns(request.direction) ? size.rows : size.columns, size.cellsize);
-            sweep = gridSweep(request.direction, request.step, request.maxLag, size.columns, size.cellsize, size.cellsize);
+            sweep = gridSweep(request.direction, request.step, request.maxLag, size.columns, size.rows, size.cellsize, size.cellsize);
             columns = size.columns;
             rows = size.rows;
         },
@@ -94,7 +94,7 @@ Measurement measureRaster(const MeasureRequest& request, const ProgressFn& progr
     const RasterInfo info = openRaster(request.input);
     const bool columns = alongColumns(request.direction);
     checkGridPrecision(request, columns ? info.rows : info.columns, columns ? info.cellHeight : info.cellWidth);
-    GridSweep sweep = gridSweep(request.direction, request.step, request.maxLag, info.columns, info.cellWidth, info.cellHeight);
+    GridSweep sweep = gridSweep(request.direction, request.step, request.maxLag, info.columns, info.rows, info.cellWidth, info.cellHeight);
     readRasterRows(request.input, [&](long long, std::span<const std::int64_t> codes, std::span<const std::uint8_t> isNoData) {
         addGridRow(sweep, codes, isNoData);
         checkTableSize(request, sweep.codes.size());

@@ -36,14 +36,79 @@ void closeColumn(GridSweep& s, std::size_t c) {
 
 }  // namespace
 
-GridSweep gridSweep(Direction direction, double step, int maxLag, long long columns, double cellWidth, double cellHeight) {
+namespace {
+
+// Whether the cells along the way lie at whole multiples of one cell's ticks.
+bool wholeCells(long long count, double cell, int tick, std::int64_t& cellTicks) {
+    cellTicks = tickOf(cell, tick);
+    if (cellTicks <= 0) return false;
+    for (long long p = 0; p <= count; ++p) {
+        if (tickOf(static_cast<double>(p) * cell, tick) != p * cellTicks) return false;
+    }
+    return true;
+}
+
+void makeRoom(GridSweep& s, int classes) {
+    if (classes <= s.capacity) return;
+    const int capacity = std::max(classes, 2 * s.capacity);
+    const std::size_t d = static_cast<std::size_t>(s.offsets) + 1;
+    std::vector<std::int64_t> grown(d * static_cast<std::size_t>(capacity) * static_cast<std::size_t>(capacity), 0);
+    for (std::size_t k = 0; k < d; ++k) {
+        for (std::size_t i = 0; i < static_cast<std::size_t>(s.capacity); ++i) {
+            for (std::size_t j = 0; j < static_cast<std::size_t>(s.capacity); ++j) {
+                grown[(k * static_cast<std::size_t>(capacity) + i) * static_cast<std::size_t>(capacity) + j] =
+                    s.changes[(k * static_cast<std::size_t>(s.capacity) + i) * static_cast<std::size_t>(s.capacity) + j];
+            }
+        }
+    }
+    s.changes = std::move(grown);
+    s.capacity = capacity;
+}
+
+// For each offset d, the run ends seen from the cells d before them: at an end where class b
+// gives way to class a, a cell of class i d before gains a partner of a and loses one of b.
+// `before(d, at)` is the class of the cell d before the end, -1 for none.
+template <typename Before>
+void countEnds(GridSweep& s, Before before) {
+    const std::size_t capacity = static_cast<std::size_t>(s.capacity);
+    for (int d = 1; d <= s.offsets; ++d) {
+        std::int64_t* changes = s.changes.data() + static_cast<std::size_t>(d) * capacity * capacity;
+        for (const GridSweep::End& end : s.ends) {
+            const int i = before(d, end.at);
+            if (i < 0) continue;
+            std::int64_t* row = changes + static_cast<std::size_t>(i) * capacity;
+            if (end.after >= 0) ++row[end.after];
+            if (end.before >= 0) --row[end.before];
+        }
+    }
+}
+
+}  // namespace
+
+GridSweep gridSweep(Direction direction, double step, int maxLag, long long columns, long long rows, double cellWidth,
+                    double cellHeight) {
     GridSweep s;
     s.direction = direction;
     s.tick = tickExponent(step);
     s.tally = pairTally(0, maxLag, step, s.tick);
     s.cellHeight = cellHeight;
+    const bool down = alongColumns(direction);
+    // By cells where the cells are whole ticks and a lag is whole cells.
+    std::int64_t cellTicks = 0;
+    if (maxLag > 0 && s.tally.perLag > 0 && wholeCells(down ? rows : columns, down ? cellHeight : cellWidth, s.tick, cellTicks) &&
+        s.tally.perLag % cellTicks == 0 && s.tally.perLag / cellTicks <= 1 << 20 &&
+        static_cast<long long>(maxLag) * (s.tally.perLag / cellTicks) <= 1 << 20) {
+        s.cellTicks = cellTicks;
+        s.cellsPerLag = static_cast<int>(s.tally.perLag / cellTicks);
+        s.offsets = maxLag * s.cellsPerLag;
+        if (down) {
+            s.cellRows.assign((static_cast<std::size_t>(s.offsets) + 1) * static_cast<std::size_t>(columns), -1);
+            s.seen.assign(static_cast<std::size_t>(columns), 0);
+        }
+        return s;
+    }
     const std::size_t n = static_cast<std::size_t>(columns);
-    if (alongColumns(direction)) {
+    if (down) {
         s.open.assign(n, TickRun{0, 0, -1});
         s.windows.resize(n);
         s.seen.assign(n, 0);
@@ -53,7 +118,110 @@ GridSweep gridSweep(Direction direction, double step, int maxLag, long long colu
     return s;
 }
 
+namespace {
+
+// A row counted by cells.
+void countRow(GridSweep& s, std::span<const std::int64_t> codes, std::span<const std::uint8_t> isNoData) {
+    const std::size_t n = codes.size();
+    const bool down = alongColumns(s.direction);
+    const std::size_t window = static_cast<std::size_t>(s.offsets) + 1;
+    int* row = nullptr;
+    const int* previous = nullptr;  // along columns, the row before
+    if (down) {
+        row = s.cellRows.data() + static_cast<std::size_t>(s.rows % static_cast<long long>(window)) * n;
+        if (s.rows > 0) previous = s.cellRows.data() + static_cast<std::size_t>((s.rows - 1) % static_cast<long long>(window)) * n;
+    } else {
+        s.cellRows.resize(n);
+        row = s.cellRows.data();
+    }
+    for (std::size_t c = 0; c < n; ++c) {
+        row[c] = isNoData[c] != 0 ? -1 : indexOf(s, codes[c]);
+        if (row[c] >= 0) ++s.cells;
+    }
+    makeRoom(s, static_cast<int>(s.codes.size()));
+    s.sameCells.resize(s.codes.size(), 0);
+    s.ends.clear();
+    if (down) {
+        for (std::size_t c = 0; c < n; ++c) {
+            const int before = previous != nullptr ? previous[c] : -1;
+            if (row[c] >= 0) {
+                ++s.sameCells[static_cast<std::size_t>(row[c])];
+                s.seen[c] = 1;
+            }
+            if (row[c] == before) continue;
+            if (row[c] >= 0) ++s.classRuns[static_cast<std::size_t>(row[c])];
+            s.ends.push_back(GridSweep::End{static_cast<int>(c), before, row[c]});
+        }
+        const long long at = s.rows;
+        countEnds(s, [&](int d, int column) {
+            if (d > at) return -1;
+            return s.cellRows[static_cast<std::size_t>((at - d) % static_cast<long long>(window)) * n + static_cast<std::size_t>(column)];
+        });
+    } else {
+        bool any = false;
+        for (std::size_t x = 0; x <= n; ++x) {
+            const int before = x > 0 ? row[x - 1] : -1, after = x < n ? row[x] : -1;
+            if (after >= 0) {
+                ++s.sameCells[static_cast<std::size_t>(after)];
+                any = true;
+            }
+            if (after == before) continue;
+            if (after >= 0) ++s.classRuns[static_cast<std::size_t>(after)];
+            s.ends.push_back(GridSweep::End{static_cast<int>(x), before, after});
+        }
+        if (any) ++s.holes;
+        countEnds(s, [&](int d, int x) { return x >= d ? row[x - d] : -1; });
+    }
+}
+
+// Along columns, the ends below the last row.
+void countLastEnds(GridSweep& s) {
+    if (!alongColumns(s.direction) || s.rows == 0) return;
+    const std::size_t n = s.seen.size();
+    const std::size_t window = static_cast<std::size_t>(s.offsets) + 1;
+    const int* last = s.cellRows.data() + static_cast<std::size_t>((s.rows - 1) % static_cast<long long>(window)) * n;
+    s.ends.clear();
+    for (std::size_t c = 0; c < n; ++c) {
+        if (last[c] >= 0) s.ends.push_back(GridSweep::End{static_cast<int>(c), last[c], -1});
+    }
+    const long long at = s.rows;  // the row below the last
+    countEnds(s, [&](int d, int column) {
+        if (d > at || at - d < at - static_cast<long long>(window) + 1) return -1;
+        return s.cellRows[static_cast<std::size_t>((at - d) % static_cast<long long>(window)) * n + static_cast<std::size_t>(column)];
+    });
+}
+
+// L_ij at each lag in ticks, by first appearance, from the cells' counts.
+std::vector<std::int64_t> countedTicks(const GridSweep& s, int maxLag, bool backward) {
+    const std::size_t n = s.codes.size(), capacity = static_cast<std::size_t>(s.capacity);
+    std::vector<std::int64_t> ticks((static_cast<std::size_t>(maxLag) + 1) * n * n, 0);
+    std::vector<std::int64_t> at(n * n, 0);  // L(d) in cells
+    for (std::size_t i = 0; i < n; ++i) at[i * n + i] = s.sameCells[i];
+    for (int d = 0; d <= s.offsets; ++d) {
+        if (d > 0) {
+            for (std::size_t i = 0; i < n; ++i) {
+                for (std::size_t j = 0; j < n; ++j) at[i * n + j] += s.changes[(static_cast<std::size_t>(d) * capacity + i) * capacity + j];
+            }
+        }
+        if (d % s.cellsPerLag != 0) continue;
+        const std::size_t k = static_cast<std::size_t>(d / s.cellsPerLag);
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::size_t j = 0; j < n; ++j) {
+                ticks[(k * n + (backward ? j : i)) * n + (backward ? i : j)] = at[i * n + j] * s.cellTicks;
+            }
+        }
+    }
+    return ticks;
+}
+
+}  // namespace
+
 void addGridRow(GridSweep& s, std::span<const std::int64_t> codes, std::span<const std::uint8_t> isNoData) {
+    if (s.cellsPerLag > 0) {
+        countRow(s, codes, isNoData);
+        ++s.rows;
+        return;
+    }
     const std::size_t n = codes.size();
     if (alongColumns(s.direction)) {
         const std::int64_t top = tickOf(static_cast<double>(s.rows) * s.cellHeight, s.tick);
@@ -96,6 +264,10 @@ void addGridRow(GridSweep& s, std::span<const std::int64_t> codes, std::span<con
 
 Measurement finishGrid(GridSweep& s, double step, int maxLag, const std::map<std::int64_t, std::string>& names) {
     for (std::size_t c = 0; c < s.open.size(); ++c) closeColumn(s, c);
+    if (s.cellsPerLag > 0) {
+        countLastEnds(s);
+        for (std::size_t c = 0; c < s.codes.size(); ++c) s.classTicks[c] = s.sameCells[c] * s.cellTicks;
+    }
     if (alongColumns(s.direction)) s.holes = std::count(s.seen.begin(), s.seen.end(), std::uint8_t{1});
 
     // Classes in ascending order of their codes.
@@ -125,7 +297,7 @@ Measurement finishGrid(GridSweep& s, double step, int maxLag, const std::map<std
         c.proportion = c.length / m.loggedLength;
         c.meanLength = c.length / static_cast<double>(c.runs);
     }
-    const std::vector<std::int64_t> byFirst = tickLengthsOf(s.tally, m.backward);
+    const std::vector<std::int64_t> byFirst = s.cellsPerLag > 0 ? countedTicks(s, maxLag, m.backward) : tickLengthsOf(s.tally, m.backward);
     std::vector<std::int64_t> ticks(byFirst.size());
     for (std::size_t k = 0; k <= static_cast<std::size_t>(maxLag); ++k) {
         for (std::size_t i = 0; i < n; ++i) {

@@ -10,6 +10,13 @@
 //     -> holes [0, 20) 1 [20, 30) 2;  [0, 10) 2 [20, 30) 2;  L_12(1) = 10, L_22(2) = 10
 //   the same, south: columns [0, 10) 1 [10, 20) 2;  [0, 10) 1;  [0, 20) 2
 //
+// Where every cell is a whole number of ticks and a lag a whole number m of cells (the usual
+// map, measured at its cell size or a multiple), the lengths are counted by cells instead: at
+// offset d, L(d) - L(d - 1) changes only where the partner crosses a run's end, so each row
+// costs its run ends times the m N offsets, in a table of a few hundred counts a lag that stays
+// in the cache; along columns the last m N + 1 rows are kept for it. Both ways give the same
+// whole numbers of ticks.
+//
 // Classes are the codes in ascending order, named by `names` where it names them, else by
 // their decimal text.
 
@@ -43,9 +50,29 @@ struct GridSweep {
     std::vector<OpenHole> windows;
     std::vector<std::uint8_t> seen;
     std::vector<TickRun> rowRuns;  // along rows: the row being measured
+
+    // Counting by cells (see above): the cell's ticks, the cells a lag and the farthest offset.
+    std::int64_t cellTicks = 0;
+    int cellsPerLag = 0;
+    int offsets = 0;
+    int capacity = 0;  // the classes the table holds room for
+    // [(d * capacity + i) * capacity + j]: L_ij(d) - L_ij(d - 1) in cells, d = 1..offsets
+    std::vector<std::int64_t> changes;
+    std::vector<std::int64_t> sameCells;  // by index: L_ii(0) in cells
+    // along rows, the row's cells; along columns, the last offsets + 1 rows, the newest at
+    // rows mod (offsets + 1): each cell's index, -1 for NoData
+    std::vector<int> cellRows;
+    struct End {
+        int at;      // the cell (along rows) or column (along columns)
+        int before;  // the class that ends, -1 for none
+        int after;   // the class that starts, -1 for none
+    };
+    std::vector<End> ends;
 };
 
-GridSweep gridSweep(Direction direction, double step, int maxLag, long long columns, double cellWidth, double cellHeight);
+// `rows`: how many rows will be added, which along columns sets where the cells lie.
+GridSweep gridSweep(Direction direction, double step, int maxLag, long long columns, long long rows, double cellWidth,
+                    double cellHeight);
 
 // The next row to the south: each cell's code, or NoData where isNoData is not 0.
 void addGridRow(GridSweep& sweep, std::span<const std::int64_t> codes, std::span<const std::uint8_t> isNoData);

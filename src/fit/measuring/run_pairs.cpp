@@ -74,7 +74,8 @@ PairTally pairTally(int classes, int maxLag, double step, int exponent) {
     PairTally t;
     t.maxLag = maxLag;
     for (int k = 0; k <= maxLag; ++k) t.shifts.push_back(tickOf(k * step, exponent));
-    const bool uniform = maxLag > 0 && std::all_of(t.shifts.begin(), t.shifts.end(), [&](std::int64_t s) { return s == (&s - t.shifts.data()) * t.shifts[1]; });
+    bool uniform = maxLag > 0;
+    for (std::size_t k = 0; k < t.shifts.size() && uniform; ++k) uniform = t.shifts[k] == static_cast<std::int64_t>(k) * t.shifts[1];
     t.perLag = uniform ? t.shifts[1] : 0;
     growClasses(t, classes);
     return t;

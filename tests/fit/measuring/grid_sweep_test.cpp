@@ -39,7 +39,15 @@ TEST(GridSweep, StreamedEqualsTheHolesReadWhole) {
         double step;
         int maxLag;
     };
-    const Case cases[] = {{7, 5, "1", 1, 4}, {30, 20, "0.3", 0.3, 12}, {25, 40, "30", 45, 9}, {12, 60, "0.25", 0.7, 30}, {1, 9, "2", 2, 0}};
+    const Case cases[] = {
+        {7, 5, "1", 1, 4},          // counted by cells, a lag a cell
+        {30, 20, "0.3", 0.3, 12},   // by cells, cells of decimal ticks
+        {20, 15, "0.5", 1.5, 7},    // by cells, a lag three cells
+        {9, 8, "1", 1, 40},         // by cells, lags beyond the map
+        {25, 40, "30", 45, 9},      // by runs: a lag a cell and a half
+        {12, 60, "0.25", 0.7, 30},  // by runs
+        {1, 9, "2", 2, 0},          // lag 0 alone
+    };
     for (const Case& c : cases) {
         const std::string text = randomGrid(bits, c.columns, c.rows, c.cellsize);
         for (const Direction d : {Direction::east, Direction::west, Direction::north, Direction::south}) {
@@ -47,7 +55,7 @@ TEST(GridSweep, StreamedEqualsTheHolesReadWhole) {
             GridSweep sweep;
             readAsciiGridRows(
                 text, "map.asc", alongColumns(d),
-                [&](const GridSize& size) { sweep = gridSweep(d, c.step, c.maxLag, size.columns, size.cellsize, size.cellsize); },
+                [&](const GridSize& size) { sweep = gridSweep(d, c.step, c.maxLag, size.columns, size.rows, size.cellsize, size.cellsize); },
                 [&](std::span<const std::int64_t> codes, std::span<const std::uint8_t> noData) { addGridRow(sweep, codes, noData); });
             Measurement streamed = finishGrid(sweep, c.step, c.maxLag);
             Measurement whole = measureTransiograms(readAsciiGrid(text, "map.asc", alongColumns(d)), LagGrid{c.step, c.maxLag, isBackward(d)});
