@@ -48,7 +48,8 @@ write them to measured.csv, the classes' proportions and runs to classes.csv.
 
 INPUT is a CSV file of intervals (a header row, then on each row a hole, the
 top and bottom of an interval and its class), or a map: an ESRI ASCII grid of
-class codes, whose name ends in .asc.
+class codes, whose name ends in .asc, or a raster of one band of class codes
+that GDAL reads, whose name ends in .tif, .tiff, .vrt or .img.
 
 Options:
       --step S           the lag spacing, above 0, in the data's units (needed)
@@ -201,7 +202,7 @@ Direction directionOf(const MeasureWords& words) {
     const std::optional<Direction> d = directionNamed(words.direction);
     if (!d) throw UsageError{"--direction must be down, up, east, west, north or south, not " + quoted(words.direction)};
     if (isMapDirection(*d) && !map) {
-        throw UsageError{"--direction " + words.direction + " is for a map (.asc); logs run down or up"};
+        throw UsageError{"--direction " + words.direction + " is for a map (.asc, .tif); logs run down or up"};
     }
     if (!isMapDirection(*d) && map) {
         throw UsageError{"--direction " + words.direction + " is for logs; a map runs east, west, north or south"};

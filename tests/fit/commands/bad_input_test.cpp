@@ -224,7 +224,7 @@ TEST(BadInput, UsageErrorsPrintTheUsage) {
         {{"measure", "logs.csv", "--step", "1", "--direction", "sideways"},
          "--direction must be down, up, east, west, north or south, not \"sideways\"", measureUsage},
         {{"measure", "logs.csv", "--step", "1", "--direction", "east"},
-         "--direction east is for a map (.asc); logs run down or up", measureUsage},
+         "--direction east is for a map (.asc, .tif); logs run down or up", measureUsage},
         {{"measure", "map.asc", "--step", "1", "--direction", "down"},
          "--direction down is for logs; a map runs east, west, north or south", measureUsage},
         {{"measure", "logs.csv", "--step", "1", "--columns", "HOLEID,FROM,TO"},
