@@ -70,9 +70,9 @@ void checkPointPrecision(const Points& points, const PointLags& lags, std::strin
 
 // Summaries per class: proportion the share of the points, length and runs the count (a point
 // weighs one and joins no other into a run), mean_length 1.
-// Pairs are found with a k-d tree (nanoflann) searched to (maxLag + 1/2) step around each point,
-// so the work grows with the pairs in reach rather than with the square of the points. Progress
-// is told in points done of all the points.
+// The points are sorted into cells of half the reach, (maxLag + 1/2) step, and each is paired
+// only with the points of the cells around it, so the work grows with the pairs in reach rather
+// than with the square of the points. Progress is told in points done of all the points.
 PointMeasurement measurePoints(const Points& points, const PointLags& lags, const ProgressFn& progress = {});
 
 }  // namespace reduz::fit
