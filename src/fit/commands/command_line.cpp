@@ -306,9 +306,9 @@ MeasureRequest requestOf(const MeasureWords& words) {
         throw UsageError{"--step " + words.step + " puts lag " + std::to_string(request.maxLag) +
                          " beyond the largest number"};
     }
+    request.points.cone = coneOf(words);
     request.direction = directionOf(words);
     request.points.directionNamed = !words.direction.empty();
-    request.points.cone = coneOf(words);
     if (words.columns.find('=') != std::string::npos) {
         request.points.form = CsvForm::points;
         request.points.columns = pointColumnsOf(words.columns);
