@@ -1,6 +1,6 @@
-// Scattered points: five points counted by hand in every direction and along cones, the k-d
-// tree's counts against every pair taken in turn, and the two halves of a cone of 90 degrees
-// adding up to every direction.
+// Scattered points: five points counted by hand in every direction and along cones, the counts
+// found through the cells against every pair taken in turn, and the two halves of a cone of 90
+// degrees adding up to every direction.
 
 #include <gtest/gtest.h>
 
@@ -77,6 +77,18 @@ Points randomPoints(int count, bool withZ, double side, double origin, bool whol
     return points;
 }
 
+// Two clusters 100,000 apart, one with its points doubled.
+Points clusters() {
+    Points points = randomPoints(150, false, 10, 0, false, 10);
+    for (int p = 0; p < 150; ++p) {
+        Point far = points.points[static_cast<std::size_t>(p)];
+        far.x += 1e5;
+        points.points.push_back(far);
+        points.points.push_back(far);
+    }
+    return points;
+}
+
 // Every pair in turn, binned by rounding d / step, a cone by the angle itself.
 PointMeasurement everyPair(const Points& points, const PointLags& lags) {
     const std::size_t n = points.classes.size();
@@ -116,17 +128,18 @@ PointMeasurement everyPair(const Points& points, const PointLags& lags) {
     return pm;
 }
 
-TEST(Points, TreeCountsEveryPair) {
+TEST(Points, CellsFindEveryPair) {
     struct Case {
         const char* name;
         Points points;
         PointLags lags;
     };
     const Case cases[] = {
-        {"plane, every direction", randomPoints(300, false, 100, 0, false, 1), {3, 20, std::nullopt}},
+        {"plane, every direction", randomPoints(300, false, 100, -50, false, 1), {3, 20, std::nullopt}},
         {"plane, a cone", randomPoints(300, false, 100, 0, false, 2), {3, 20, Cone{30, 20, {}}}},
         {"space, every direction", randomPoints(300, true, 50, 0, false, 3), {2.5, 15, std::nullopt}},
-        {"space, a dipping cone", randomPoints(300, true, 50, 0, false, 4), {2.5, 15, Cone{200, 25, 40.0}}},
+        {"space, a dipping cone", randomPoints(300, true, 50, -25, false, 4), {2.5, 15, Cone{200, 25, 40.0}}},
+        {"two clusters far apart", clusters(), {1, 8, std::nullopt}},
         {"far from the origin", randomPoints(300, false, 1000, 5e6, false, 5), {10, 30, Cone{120, 45, {}}}},
         // whole coordinates: duplicates, distances on the lags' edges, pairs on the cone's edge
         {"whole, every direction", randomPoints(400, false, 20, 0, true, 6), {2, 6, std::nullopt}},
@@ -135,10 +148,10 @@ TEST(Points, TreeCountsEveryPair) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const PointMeasurement tree = measurePoints(c.points, c.lags);
+        const PointMeasurement cells = measurePoints(c.points, c.lags);
         const PointMeasurement brute = everyPair(c.points, c.lags);
-        EXPECT_EQ(tree.measurement.pairLengths, brute.measurement.pairLengths);
-        EXPECT_EQ(tree.tooClose, brute.tooClose);
+        EXPECT_EQ(cells.measurement.pairLengths, brute.measurement.pairLengths);
+        EXPECT_EQ(cells.tooClose, brute.tooClose);
     }
 }
 
