@@ -58,11 +58,11 @@ Options:
                          or south for a map (default east)
       --columns H,F,T,C  the hole, from, to and class columns' names
                          (default hole,from,to,class; case does not matter);
-                         for points x=NAME,y=NAME,z=NAME,class=NAME, any of them
+                         points' by key: x=NAME,y=NAME,z=NAME,class=NAME
       --azimuth A        points: pairs along A degrees clockwise from north,
                          0 up to 360 (default: every direction)
       --tolerance T      points: the most degrees a pair may stand off the
-                         azimuth, above 0 to 90 (needed with --azimuth)
+                         azimuth, above 0, at most 90 (needed with --azimuth)
       --dip D            points with z: degrees below the horizontal, -90 to 90
                          (default 0)
   -o, --output FILE      the measured transiograms (default measured.csv);
