@@ -256,7 +256,7 @@ PointColumns pointColumnsOf(const std::string& text) {
     return columns;
 }
 
-// An angle in degrees from `low` to `high`, each end within it when `closed` says so.
+// An angle in degrees from `low` to `high`, each end within the range when its flag says so.
 double angleOf(const std::string& option, const std::string& text, double low, bool lowClosed, double high,
                bool highClosed, const char* range) {
     const std::optional<double> angle = parseNumber(text);
