@@ -57,7 +57,7 @@ void measureMap(benchmark::State& state) {
     request.maxLag = 200;
     request.direction = static_cast<reduz::fit::Direction>(state.range(0));
     for (auto _ : state) {
-        const reduz::fit::Measurement m = reduz::fit::measureInput(request);
+        const reduz::fit::Measurement m = reduz::fit::measureInput(request).measurement;
         benchmark::DoNotOptimize(m.pairLengths.data());
     }
     state.SetLabel(std::string(reduz::fit::directionName(request.direction)));

@@ -19,7 +19,7 @@ struct Chosen {
 
 // The logs measured down at lags of `step` to maxLag, held out in 5 folds.
 inline Chosen chosenFor(const std::string& csv, double step, int maxLag, const fit::ChoiceOptions& options = {}) {
-    const fit::MeasureRequest request{"logs.csv", step, maxLag, fit::Direction::down, {}, ""};
+    const fit::MeasureRequest request{"logs.csv", step, maxLag, fit::Direction::down, {}, "", {}};
     const fit::Logs logs = fit::readIntervalLogs(csv, "logs.csv", {});
     const fit::Measurement m = fit::measureLogs(request, logs);
     return {fit::chooseFamily(fit::fitDataOf(request, logs, m), fit::heldOutFolds(request, logs, 5), options), logs.classes};

@@ -25,7 +25,7 @@ Measure transiograms from borehole logs and categorical maps, and fit one
 valid model of them, or reduzmodel's shapes to each pair alone.
 
 Commands:
-  measure        measure the transiograms of interval logs or a map
+  measure        measure the transiograms of interval logs, a map or points
   merge          add the measurements of disjoint parts into the whole's
   fit            fit a model to measured transiograms
 
@@ -47,9 +47,12 @@ Measure the transiograms of INPUT exactly at the lags 0, S, 2S, ..., N*S and
 write them to measured.csv, the classes' proportions and runs to classes.csv.
 
 INPUT is a CSV file of intervals (a header row, then on each row a hole, the
-top and bottom of an interval and its class), or a map: an ESRI ASCII grid of
+top and bottom of an interval and its class), a map: an ESRI ASCII grid of
 class codes, whose name ends in .asc, or a raster of one band of class codes
-that GDAL reads, whose name ends in .tif, .tiff, .vrt or .img.
+that GDAL reads, whose name ends in .tif, .tiff, .vrt or .img, or a CSV file
+of scattered points (a header of x, y, optionally z, and class, with no from or
+to column). Lag k of points counts the pairs from (k - 1/2)S to (k + 1/2)S
+apart.
 
 Options:
       --step S           the lag spacing, above 0, in the data's units (needed)
@@ -57,7 +60,14 @@ Options:
       --direction D      down or up for logs (default down); east, west, north
                          or south for a map (default east)
       --columns H,F,T,C  the hole, from, to and class columns' names
-                         (default hole,from,to,class; case does not matter)
+                         (default hole,from,to,class; case does not matter);
+                         points' by key: x=NAME,y=NAME,z=NAME,class=NAME
+      --azimuth A        points: pairs along A degrees clockwise from north,
+                         0 up to 360 (default: every direction)
+      --tolerance T      points: the most degrees a pair may stand off the
+                         azimuth, above 0, at most 90 (needed with --azimuth)
+      --dip D            points with z: degrees below the horizontal, -90 to 90
+                         (default 0)
   -o, --output FILE      the measured transiograms (default measured.csv);
                          classes.csv is written beside it
   -h, --help             display this help and exit
@@ -153,6 +163,9 @@ struct MeasureWords {
     std::string direction;
     std::string columns;
     std::string output = "measured.csv";
+    std::string azimuth;  // the measure command's alone: the one-go form takes no points
+    std::string tolerance;
+    std::string dip;
 };
 
 // The options of a fit as typed.
@@ -228,6 +241,76 @@ ColumnNames columnsOf(const std::string& text) {
     return ColumnNames{names[0], names[1], names[2], names[3]};
 }
 
+// Points' columns by key, "x=East,Y=North,class=Lith": the keys x, y, z and class in any case
+// and order, each at most once; a key left out keeps its own name, and z named must be there.
+PointColumns pointColumnsOf(const std::string& text) {
+    const UsageError fault{"--columns for points takes x=NAME,y=NAME,class=NAME and optionally z=NAME, not " +
+                           quoted(text)};
+    PointColumns columns;
+    std::vector<std::string> keys;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = text.find(',', start);
+        const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const std::size_t equals = item.find('=');
+        if (equals == std::string::npos || equals + 1 == item.size()) throw fault;
+        const std::string key = item.substr(0, equals), name = item.substr(equals + 1);
+        const bool repeated = std::any_of(keys.begin(), keys.end(),
+                                          [&](const std::string& earlier) { return sameIgnoringCase(earlier, key); });
+        if (repeated) throw fault;
+        keys.push_back(key);
+        if (sameIgnoringCase(key, "x")) {
+            columns.x = name;
+        } else if (sameIgnoringCase(key, "y")) {
+            columns.y = name;
+        } else if (sameIgnoringCase(key, "z")) {
+            columns.z = name;
+            columns.zNeeded = true;
+        } else if (sameIgnoringCase(key, "class")) {
+            columns.classes = name;
+        } else {
+            throw fault;
+        }
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    const std::string names[] = {columns.x, columns.y, columns.z, columns.classes};
+    for (std::size_t a = 0; a < 4; ++a) {
+        for (std::size_t b = a + 1; b < 4; ++b) {
+            if (sameIgnoringCase(names[a], names[b])) throw fault;
+        }
+    }
+    return columns;
+}
+
+// An angle in degrees from `low` to `high`, each end within the range when its flag says so.
+double angleOf(const std::string& option, const std::string& text, double low, bool lowClosed, double high,
+               bool highClosed, const char* range) {
+    const std::optional<double> angle = parseNumber(text);
+    const bool within = angle && (lowClosed ? *angle >= low : *angle > low) && (highClosed ? *angle <= high : *angle < high);
+    if (!within) throw UsageError{option + " must be a number " + range + ", not " + quoted(text)};
+    return *angle;
+}
+
+std::optional<Cone> coneOf(const MeasureWords& words) {
+    if (words.azimuth.empty()) {
+        if (!words.tolerance.empty()) throw UsageError{"--tolerance needs --azimuth, the direction it stands off"};
+        if (!words.dip.empty()) throw UsageError{"--dip needs --azimuth and --tolerance"};
+        return std::nullopt;
+    }
+    if (!words.direction.empty()) {
+        throw UsageError{"--direction and --azimuth: --direction is for logs and maps, --azimuth for points"};
+    }
+    if (words.tolerance.empty()) throw UsageError{"--azimuth needs --tolerance, the most degrees a pair may stand off it"};
+    Cone cone;
+    cone.azimuth = angleOf("--azimuth", words.azimuth, 0, true, 360, false,
+                           "of degrees clockwise from north, from 0 up to 360");
+    cone.tolerance = angleOf("--tolerance", words.tolerance, 0, false, 90, true, "of degrees above 0, up to 90");
+    if (!words.dip.empty()) {
+        cone.dip = angleOf("--dip", words.dip, -90, true, 90, true, "of degrees below the horizontal, from -90 to 90");
+    }
+    return cone;
+}
+
 // The largest lag an option names: a whole number from `lowest` to the table's capacity.
 int maxLagOf(const std::string& option, const std::string& text, int lowest, const char* purpose = "") {
     const std::optional<long long> maxLag = parseWhole(text);
@@ -249,8 +332,16 @@ MeasureRequest requestOf(const MeasureWords& words) {
         throw UsageError{"--step " + words.step + " puts lag " + std::to_string(request.maxLag) +
                          " beyond the largest number"};
     }
+    request.points.cone = coneOf(words);
     request.direction = directionOf(words);
-    if (!words.columns.empty()) request.columns = columnsOf(words.columns);
+    request.points.directionNamed = !words.direction.empty();
+    if (words.columns.find('=') != std::string::npos) {
+        request.points.form = CsvForm::points;
+        request.points.columns = pointColumnsOf(words.columns);
+    } else if (!words.columns.empty()) {
+        request.points.form = CsvForm::logs;
+        request.columns = columnsOf(words.columns);
+    }
     if (words.output.empty()) throw UsageError{"-o needs a file name"};
     const std::string classesPath = classesPathBeside(words.output);
     if (words.output == classesPath) {
@@ -387,6 +478,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     CLI::App* measure = app.add_subcommand("measure");
     addMeasureOptions(*measure, measureWords);
     measure->add_option("-o,--output", measureWords.output);
+    measure->add_option("--azimuth", measureWords.azimuth);
+    measure->add_option("--tolerance", measureWords.tolerance);
+    measure->add_option("--dip", measureWords.dip);
     MergeRequest mergeRequest;
     CLI::App* merge = app.add_subcommand("merge");
     merge->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);

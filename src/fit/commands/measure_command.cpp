@@ -108,6 +108,57 @@ Measurement measureRaster(const MeasureRequest& request, const ProgressFn& progr
     return m;
 }
 
+
+bool holdsPoints(const MeasureRequest& request, const std::string& text) {
+    if (namesMap(request.input) || namesRaster(request.input)) return false;
+    const CsvForm form = request.points.form;
+    return form == CsvForm::points || (form == CsvForm::byHeader && headerNamesPoints(text));
+}
+
+Logs logsOf(const MeasureRequest& request, const std::string& text) {
+    return namesMap(request.input) ? readAsciiGrid(text, request.input, alongColumns(request.direction))
+                                   : readIntervalLogs(text, request.input, request.columns);
+}
+
+std::string directionText(const std::optional<Cone>& cone) {
+    if (!cone) return "every direction";
+    std::string text = "azimuth " + shortest(cone->azimuth);
+    if (cone->dip) text += ", dip " + shortest(*cone->dip);
+    return text + ", tolerance " + shortest(cone->tolerance);
+}
+
+std::string pointsSummary(const MeasureRequest& request, const Points& points, const PointMeasurement& pm) {
+    const Measurement& m = pm.measurement;
+    std::string text = "input          " + visible(request.input);
+    text += "\npoints         " + std::to_string(points.points.size()) + (points.hasZ ? " (x, y, z)" : " (x, y)");
+    text += "\nclasses        " + std::to_string(m.classes.size());
+    text += "\nlags           0 to " + std::to_string(m.maxLag) + " by " + shortest(m.step) + ", " +
+            directionText(request.points.cone);
+    text += "\ntoo close      " + std::to_string(pm.tooClose) + (pm.tooClose == 1 ? " pair" : " pairs") + " under " +
+            shortest(m.step / 2) + " apart, in no lag\n";
+    return text;
+}
+
+MeasuredInput measurePointsText(const MeasureRequest& request, const std::string& text, const ProgressFn& progress) {
+    if (request.points.directionNamed) {
+        failInput(request.input, 0, 0,
+                  "--direction " + std::string(directionName(request.direction)) +
+                      " is for logs and maps; points are measured in every direction, or along --azimuth");
+    }
+    const Points points = readPointCsv(text, request.input, request.points.columns);
+    const std::optional<Cone>& cone = request.points.cone;
+    if (cone && cone->dip && !points.hasZ) {
+        failInput(request.input, 1, 0, "--dip needs a z column: these points lie in a plane (x, y)");
+    }
+    checkTableSize(request, points.classes.size());
+    const PointLags lags{request.step, request.maxLag, cone};
+    checkPointPrecision(points, lags, request.input);
+    PointMeasurement pm = measurePoints(points, lags, progress);
+    pm.measurement.direction = directionText(cone);
+    return MeasuredInput{pm.measurement, pointsSummary(request, points, pm)};
+}
+
+
 }  // namespace
 
 Logs readInputLogs(const MeasureRequest& request) {
@@ -126,8 +177,13 @@ Logs readInputLogs(const MeasureRequest& request) {
         return logs;
     }
     const std::string text = readInputFile(request.input);
-    return namesMap(request.input) ? readAsciiGrid(text, request.input, alongColumns(request.direction))
-                                   : readIntervalLogs(text, request.input, request.columns);
+    // The one-go fit holds whole holes out; scattered points have none to hold out.
+    if (holdsPoints(request, text)) {
+        failInput(request.input, 0, 0,
+                  "holds scattered points, which are measured alone: 'reduzfit measure', then 'reduzfit fit' of "
+                  "its measured.csv");
+    }
+    return logsOf(request, text);
 }
 
 bool namesRaster(std::string_view path) {
@@ -137,10 +193,22 @@ bool namesRaster(std::string_view path) {
     return false;
 }
 
-Measurement measureInput(const MeasureRequest& request, const ProgressFn& progress) {
-    if (namesMap(request.input)) return measureAsciiGrid(request, progress);
-    if (namesRaster(request.input)) return measureRaster(request, progress);
-    return measureLogs(request, readInputLogs(request), progress);
+MeasuredInput measureInput(const MeasureRequest& request, const ProgressFn& progress) {
+    const bool map = namesMap(request.input), raster = namesRaster(request.input);
+    std::string text;
+    if (!map && !raster) {
+        text = readInputFile(request.input);
+        if (holdsPoints(request, text)) return measurePointsText(request, text, progress);
+    }
+    if (request.points.cone) {
+        failInput(request.input, 0, 0,
+                  "--azimuth is for scattered points (a header of x, y and class, or --columns x=NAME,y=NAME,"
+                  "class=NAME); logs run down or up, a map east, west, north or south");
+    }
+    const Measurement m = map      ? measureAsciiGrid(request, progress)
+                          : raster ? measureRaster(request, progress)
+                                   : measureLogs(request, logsOf(request, text), progress);
+    return MeasuredInput{m, measureSummary(request, m)};
 }
 
 Measurement measureLogs(const MeasureRequest& request, const Logs& logs, const ProgressFn& progress) {
@@ -162,13 +230,14 @@ CommandResult runMeasure(const MeasureRequest& request) {
         }
         ProgressBar bar;
         std::optional<bool> barWanted;  // decided after the first hole, when the work is known
-        const Measurement m = measureInput(request, [&](long long done, long long total) {
+        const MeasuredInput measured = measureInput(request, [&](long long done, long long total) {
             if (!barWanted) barWanted = wantsProgress(bar.fd, total * (request.maxLag + 1));
             if (*barWanted) showProgress(bar, done, total);
         });
         clearProgress(bar);
+        const Measurement& m = measured.measurement;
         writeWholeFiles({{request.output, measuredCsv(m)}, {classesPath, classesCsv(m)}});
-        return CommandResult{0, measureSummary(request, m) + "written        " + visible(request.output) + ", " +
+        return CommandResult{0, measured.summary + "written        " + visible(request.output) + ", " +
                                     visible(classesPath) + "\n", ""};
     });
 }
