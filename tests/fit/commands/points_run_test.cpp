@@ -41,7 +41,6 @@ TEST(PointsRun, RefusedWithOneLine) {
     const std::vector<std::string> cone = {"--azimuth", "90", "--tolerance", "30"};
     const Case cases[] = {
         {{}, "x,y,class\n0,1O,a\n", "p.csv:2:2: y \"1O\" is not a number"},
-        {{}, "x,y,class\n", "p.csv: no points after the header"},
         {{"--columns", "x=E,y=N,class=lith"}, plane, "p.csv:1: no column \"E\" in the header"},
         {{"--azimuth", "0", "--tolerance", "30", "--dip", "45"}, plane,
          "p.csv:1: --dip needs a z column: these points lie in a plane (x, y)"},
@@ -61,8 +60,6 @@ TEST(PointsRun, RefusedWithOneLine) {
         {{"--azimuth", "90"}, plane, "--azimuth needs --tolerance, the most degrees a pair may stand off it\n" + measureUsage},
         {{"--azimuth", "360", "--tolerance", "30"}, plane,
          "--azimuth must be a number of degrees clockwise from north, from 0 up to 360, not \"360\"\n" + measureUsage},
-        {{"--azimuth", "-1", "--tolerance", "30"}, plane,
-         "--azimuth must be a number of degrees clockwise from north, from 0 up to 360, not \"-1\"\n" + measureUsage},
         {{"--azimuth", "0", "--tolerance", "0"}, plane,
          "--tolerance must be a number of degrees above 0, up to 90, not \"0\"\n" + measureUsage},
         {{"--azimuth", "0", "--tolerance", "90.5"}, plane,
@@ -73,12 +70,8 @@ TEST(PointsRun, RefusedWithOneLine) {
          "--direction and --azimuth: --direction is for logs and maps, --azimuth for points\n" + measureUsage},
         {{"--columns", "x=E,q=N"}, plane,
          "--columns for points takes x=NAME,y=NAME,class=NAME and optionally z=NAME, not \"x=E,q=N\"\n" + measureUsage},
-        {{"--columns", "x=E,X=N"}, plane,
-         "--columns for points takes x=NAME,y=NAME,class=NAME and optionally z=NAME, not \"x=E,X=N\"\n" + measureUsage},
         {{"--columns", "x=y"}, plane,
          "--columns for points takes x=NAME,y=NAME,class=NAME and optionally z=NAME, not \"x=y\"\n" + measureUsage},
-        {{"--columns", "x=,y=N"}, plane,
-         "--columns for points takes x=NAME,y=NAME,class=NAME and optionally z=NAME, not \"x=,y=N\"\n" + measureUsage},
     };
     for (const Case& c : cases) {
         const std::string input = c.input.starts_with("ncols") ? "map.asc" : "p.csv";

