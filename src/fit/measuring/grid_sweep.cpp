@@ -282,21 +282,16 @@ Measurement finishGrid(GridSweep& s, double step, int maxLag, const std::map<std
     m.direction = directionName(s.direction);
     m.holes = s.holes;
     m.intervals = s.cells;
-    std::int64_t total = 0;
+    std::vector<std::int64_t> classTicks;
     for (const std::size_t old : order) {
         ClassSummary c;
         const auto named = names.find(s.codes[old]);
         c.name = named != names.end() ? named->second : std::to_string(s.codes[old]);
-        c.length = lengthOfTicks(s.classTicks[old], s.tick);
         c.runs = s.classRuns[old];
-        total += s.classTicks[old];
+        classTicks.push_back(s.classTicks[old]);
         m.classes.push_back(c);
     }
-    m.loggedLength = lengthOfTicks(total, s.tick);
-    for (ClassSummary& c : m.classes) {
-        c.proportion = c.length / m.loggedLength;
-        c.meanLength = c.length / static_cast<double>(c.runs);
-    }
+    fillClassLengths(m, classTicks, s.tick);
     const std::vector<std::int64_t> byFirst = s.cellsPerLag > 0 ? countedTicks(s, maxLag, m.backward) : tickLengthsOf(s.tally, m.backward);
     std::vector<std::int64_t> ticks(byFirst.size());
     for (std::size_t k = 0; k <= static_cast<std::size_t>(maxLag); ++k) {

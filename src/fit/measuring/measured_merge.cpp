@@ -210,16 +210,8 @@ Measurement mergeParts(const std::vector<MeasuredPart>& parts) {
             add(ticks[(static_cast<std::size_t>(v.lag) * n + from) * n + to], v.length, part, "length at lag " + std::to_string(v.lag));
         }
     }
-    std::int64_t total = 0;
-    for (std::size_t c = 0; c < n; ++c) {
-        m.classes[c].length = lengthOfTicks(classTicks[c], tick);
-        total += classTicks[c];
-    }
-    if (total >= mostTicks) failInput(first.file, 0, 0, "the parts' lengths add up to more than can be added exactly");
-    m.loggedLength = lengthOfTicks(total, tick);
-    for (ClassSummary& c : m.classes) {
-        c.proportion = c.length / m.loggedLength;
-        c.meanLength = c.length / static_cast<double>(c.runs);
+    if (fillClassLengths(m, classTicks, tick) >= mostTicks) {
+        failInput(first.file, 0, 0, "the parts' lengths add up to more than can be added exactly");
     }
     fillLengths(m, ticks, tick);
     return m;

@@ -24,16 +24,7 @@ void summariseClasses(const Logs& logs, int tick, Measurement& m) {
             ++m.classes[static_cast<std::size_t>(run.code)].runs;
         }
     }
-    std::int64_t total = 0;
-    for (std::size_t c = 0; c < ticks.size(); ++c) {
-        m.classes[c].length = lengthOfTicks(ticks[c], tick);
-        total += ticks[c];
-    }
-    m.loggedLength = lengthOfTicks(total, tick);
-    for (ClassSummary& summary : m.classes) {
-        summary.proportion = summary.length / m.loggedLength;
-        summary.meanLength = summary.length / static_cast<double>(summary.runs);
-    }
+    fillClassLengths(m, ticks, tick);
 }
 
 }  // namespace
@@ -80,6 +71,20 @@ Measurement measureTransiograms(const Logs& logs, const LagGrid& grid, const Pro
     }
     fillLengths(m, tickLengthsOf(tally, grid.backward), tick);
     return m;
+}
+
+std::int64_t fillClassLengths(Measurement& m, const std::vector<std::int64_t>& classTicks, int tick) {
+    std::int64_t total = 0;
+    for (std::size_t c = 0; c < classTicks.size(); ++c) {
+        m.classes[c].length = lengthOfTicks(classTicks[c], tick);
+        total += classTicks[c];
+    }
+    m.loggedLength = lengthOfTicks(total, tick);
+    for (ClassSummary& summary : m.classes) {
+        summary.proportion = summary.length / m.loggedLength;
+        summary.meanLength = summary.length / static_cast<double>(summary.runs);
+    }
+    return total;
 }
 
 void fillLengths(Measurement& m, const std::vector<std::int64_t>& ticks, int tick) {

@@ -48,4 +48,8 @@ Measurement measureTransiograms(const Logs& logs, const LagGrid& grid, const Pro
 // The pair lengths and supports of m from L_ij in ticks of 10^tick ([(k * n + i) * n + j]).
 void fillLengths(Measurement& m, const std::vector<std::int64_t>& ticks, int tick);
 
+// The classes' lengths, the logged length, proportions and mean lengths of m from each class's
+// ticks (its runs already counted); the total, in ticks.
+std::int64_t fillClassLengths(Measurement& m, const std::vector<std::int64_t>& classTicks, int tick);
+
 }  // namespace reduz::fit

@@ -156,14 +156,23 @@ TEST(RowFits, EveryRowValidWhateverWasMeasured) {
     }
 }
 
-TEST(RowFits, RecoversAThreeClassMarkovChain) {
+// A three-class non-reversible Markov chain and its curves at lags of 0.25 to 40, every lag weighed alike.
+MarkovRates threeClassChain() {
     const double q[3][3] = {{-0.40, 0.30, 0.10}, {0.05, -0.25, 0.20}, {0.35, 0.15, -0.50}};
     std::vector<double> rates;
     for (const auto& row : q) rates.insert(rates.end(), row, row + 3);
-    const MarkovRates truth = markovChainOf(3, rates);
-    const MeasuredCurves curves = curvesOf(
+    return markovChainOf(3, rates);
+}
+
+MeasuredCurves curvesOfChain(const MarkovRates& truth) {
+    return curvesOf(
         truth.proportions, 40, [&](int i, int j, int lag) { return chainAt(truth, i, j, 0.25 * lag); },
         [](int, int, int) { return 1.0; });
+}
+
+TEST(RowFits, RecoversAThreeClassMarkovChain) {
+    const MarkovRates truth = threeClassChain();
+    const MeasuredCurves curves = curvesOfChain(truth);
     for (const std::optional<int> background : {std::optional<int>{}, std::optional<int>{2}}) {
         const std::vector<RowFit> rows = fitRows(curves, RowFitOptions{{}, background, 0, {}});
         for (const RowFit& row : rows) {
@@ -182,13 +191,8 @@ TEST(RowFits, RecoversAThreeClassMarkovChain) {
 // A shape chosen for a curve (on held-out holes) is the one it starts from, and the only one
 // fitted alone to it; every other curve tries all of the family's.
 TEST(RowFits, AChosenShapeIsTheCurvesStart) {
-    const double q[3][3] = {{-0.40, 0.30, 0.10}, {0.05, -0.25, 0.20}, {0.35, 0.15, -0.50}};
-    std::vector<double> rates;
-    for (const auto& row : q) rates.insert(rates.end(), row, row + 3);
-    const MarkovRates truth = markovChainOf(3, rates);
-    const MeasuredCurves curves = curvesOf(
-        truth.proportions, 40, [&](int i, int j, int lag) { return chainAt(truth, i, j, 0.25 * lag); },
-        [](int, int, int) { return 1.0; });
+    const MarkovRates truth = threeClassChain();
+    const MeasuredCurves curves = curvesOfChain(truth);
     std::vector<const Shape*> chosen(9, nullptr);
     chosen[0 * 3 + 1] = findShape(2, 1);  // linear, though the truth is exponential
     chosen[2 * 3 + 0] = findShape(2, 9);
