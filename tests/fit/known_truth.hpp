@@ -19,9 +19,12 @@ struct Chosen {
 
 // The logs measured down at lags of `step` to maxLag, held out in 5 folds.
 inline Chosen chosenFor(const std::string& csv, double step, int maxLag, const fit::ChoiceOptions& options = {}) {
-    const fit::MeasureRequest request{"logs.csv", step, maxLag, fit::Direction::down, {}, "", {}};
+    fit::MeasureRequest request;
+    request.input = "logs.csv";
+    request.step = step;
+    request.maxLag = maxLag;
     const fit::Logs logs = fit::readIntervalLogs(csv, "logs.csv", {});
-    const fit::Measurement m = fit::measureLogs(request, logs);
+    const fit::Measurement m = fit::measureLogs(request, logs).measurement;
     return {fit::chooseFamily(fit::fitDataOf(request, logs, m), fit::heldOutFolds(request, logs, 5), options), logs.classes};
 }
 

@@ -52,20 +52,25 @@ class codes, whose name ends in .asc, or a raster of one band of class codes
 that GDAL reads, whose name ends in .tif, .tiff, .vrt or .img, or a CSV file
 of scattered points (a header of x, y, optionally z, and class, with no from or
 to column). Lag k of points counts the pairs from (k - 1/2)S to (k + 1/2)S
-apart.
+apart; so does lag k of lateral curves between holes, each pair of holes
+adding the length of elevations where one is logged i and the other j.
 
 Options:
       --step S           the lag spacing, above 0, in the data's units (needed)
       --lags N           the largest lag, 0 to 1000 (default 100)
-      --direction D      down or up for logs (default down); east, west, north
+      --direction D      down or up for logs (default down), or lateral:
+                         between holes, by their collars; east, west, north
                          or south for a map (default east)
+      --collars FILE     lateral: the holes' collars, a CSV file of hole, x, y
+                         and optionally elevation (default: the logs' own x,
+                         y and elevation columns); depths are below the collar
       --columns H,F,T,C  the hole, from, to and class columns' names
                          (default hole,from,to,class; case does not matter);
                          points' by key: x=NAME,y=NAME,z=NAME,class=NAME
-      --azimuth A        points: pairs along A degrees clockwise from north,
-                         0 up to 360 (default: every direction)
-      --tolerance T      points: the most degrees a pair may stand off the
-                         azimuth, above 0, at most 90 (needed with --azimuth)
+      --azimuth A        points and lateral: pairs along A degrees clockwise
+                         from north, 0 up to 360 (default: every direction)
+      --tolerance T      the most degrees a pair may stand off the azimuth,
+                         above 0, at most 90 (needed with --azimuth)
       --dip D            points with z: degrees below the horizontal, -90 to 90
                          (default 0)
   -o, --output FILE      the measured transiograms (default measured.csv);
@@ -163,9 +168,10 @@ struct MeasureWords {
     std::string direction;
     std::string columns;
     std::string output = "measured.csv";
-    std::string azimuth;  // the measure command's alone: the one-go form takes no points
+    std::string azimuth;
     std::string tolerance;
     std::string dip;
+    std::string collars;
 };
 
 // The options of a fit as typed.
@@ -190,6 +196,10 @@ void addMeasureOptions(CLI::App& command, MeasureWords& words) {
     command.add_option("--lags", words.lags);
     command.add_option("--direction", words.direction);
     command.add_option("--columns", words.columns);
+    command.add_option("--azimuth", words.azimuth);
+    command.add_option("--tolerance", words.tolerance);
+    command.add_option("--dip", words.dip);
+    command.add_option("--collars", words.collars);
 }
 
 // The fit's options; those of a measured file (its name, --classes, --max-lag) with `ofFile`.
@@ -213,7 +223,12 @@ Direction directionOf(const MeasureWords& words) {
     const bool map = namesMap(words.input) || namesRaster(words.input);
     if (words.direction.empty()) return map ? Direction::east : Direction::down;
     const std::optional<Direction> d = directionNamed(words.direction);
-    if (!d) throw UsageError{"--direction must be down, up, east, west, north or south, not " + quoted(words.direction)};
+    if (!d) {
+        throw UsageError{"--direction must be down, up, lateral, east, west, north or south, not " + quoted(words.direction)};
+    }
+    if (*d == Direction::lateral && map) {
+        throw UsageError{"--direction lateral is for logs, between holes; a map runs east, west, north or south"};
+    }
     if (isMapDirection(*d) && !map) {
         throw UsageError{"--direction " + words.direction + " is for a map (.asc, .tif); logs run down or up"};
     }
@@ -297,8 +312,9 @@ std::optional<Cone> coneOf(const MeasureWords& words) {
         if (!words.dip.empty()) throw UsageError{"--dip needs --azimuth and --tolerance"};
         return std::nullopt;
     }
-    if (!words.direction.empty()) {
-        throw UsageError{"--direction and --azimuth: --direction is for logs and maps, --azimuth for points"};
+    if (!words.direction.empty() && words.direction != "lateral") {
+        throw UsageError{"--direction " + words.direction +
+                         " and --azimuth: --azimuth is for points and --direction lateral"};
     }
     if (words.tolerance.empty()) throw UsageError{"--azimuth needs --tolerance, the most degrees a pair may stand off it"};
     Cone cone;
@@ -335,6 +351,13 @@ MeasureRequest requestOf(const MeasureWords& words) {
     request.points.cone = coneOf(words);
     request.direction = directionOf(words);
     request.points.directionNamed = !words.direction.empty();
+    if (!words.collars.empty() && request.direction != Direction::lateral) {
+        throw UsageError{"--collars is for --direction lateral: the curves between holes"};
+    }
+    request.collars = words.collars;
+    if (request.direction == Direction::lateral && request.points.cone && request.points.cone->dip) {
+        throw UsageError{"--dip is for points in space: lateral curves run level"};
+    }
     if (words.columns.find('=') != std::string::npos) {
         request.points.form = CsvForm::points;
         request.points.columns = pointColumnsOf(words.columns);
@@ -478,9 +501,6 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     CLI::App* measure = app.add_subcommand("measure");
     addMeasureOptions(*measure, measureWords);
     measure->add_option("-o,--output", measureWords.output);
-    measure->add_option("--azimuth", measureWords.azimuth);
-    measure->add_option("--tolerance", measureWords.tolerance);
-    measure->add_option("--dip", measureWords.dip);
     MergeRequest mergeRequest;
     CLI::App* merge = app.add_subcommand("merge");
     merge->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);

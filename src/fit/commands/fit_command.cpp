@@ -375,7 +375,8 @@ CommandResult runMeasureAndFit(const MeasureRequest& measure, const FitRequest& 
     return reportingFailures([&] {
         checkReplaceable(withoutTrailingSlash(request.output), {measure.input});
         const Logs logs = readInputLogs(measure);
-        const Measurement m = measureLogs(measure, logs);
+        const MeasuredInput measuredLogs = measureLogs(measure, logs);
+        const Measurement& m = measuredLogs.measurement;
         const MeasuredCurves curves = curvesOf(m);
         if (curves.pairs.empty() || std::all_of(curves.pairs.begin(), curves.pairs.end(), [](const auto& curve) {
                 return std::none_of(curve.begin(), curve.end(), [](const MeasuredPoint& p) { return p.lag > 0; });
@@ -384,12 +385,12 @@ CommandResult runMeasureAndFit(const MeasureRequest& measure, const FitRequest& 
         }
         std::vector<FileText> measured = {{"measured.csv", measuredCsv(m)}, {"classes.csv", classesCsv(m)}};
         if (request.independent) {
-            return fitIndependentAndWrite(curves, request, measure.input, measureSummary(measure, m), std::move(measured));
+            return fitIndependentAndWrite(curves, request, measure.input, measuredLogs.summary, std::move(measured));
         }
         checkModelSize(curves, measure.input);
         const ChoiceOptions options = choiceOptionsOf(request, curves, measure.input);
         return fitValidAndWrite(fitDataOf(measure, logs, m), heldOutFolds(measure, logs, request.folds), options,
-                                measureSummary(measure, m), std::move(measured), request);
+                                measuredLogs.summary, std::move(measured), request);
     });
 }
 

@@ -8,6 +8,8 @@
 namespace reduz::fit {
 
 FitData fitDataOf(const MeasureRequest& request, const Logs& logs, const Measurement& m) {
+    // The beds along a hole say nothing of the classes' widths between holes.
+    if (request.direction == Direction::lateral) return FitData{curvesOf(m), std::nullopt};
     return FitData{curvesOf(m), bedsOf(logs, isBackward(request.direction))};
 }
 
@@ -20,8 +22,8 @@ std::vector<HeldOutFold> heldOutFolds(const MeasureRequest& request, const Logs&
         const std::size_t first = f * holes / count, last = (f + 1) * holes / count;
         Logs training{logs.classes, {}, 0}, heldOut{logs.classes, {}, 0};
         for (std::size_t h = 0; h < holes; ++h) (h >= first && h < last ? heldOut : training).holes.push_back(logs.holes[h]);
-        const Measurement trained = measureLogs(request, training);
-        result.push_back(HeldOutFold{fitDataOf(request, training, trained), curvesOf(measureLogs(request, heldOut))});
+        const Measurement trained = measureLogs(request, training).measurement;
+        result.push_back(HeldOutFold{fitDataOf(request, training, trained), curvesOf(measureLogs(request, heldOut).measurement)});
     }
     return result;
 }

@@ -14,17 +14,12 @@
 #include "fit/base/text_case.hpp"
 #include "fit/measuring/ascii_grid.hpp"
 #include "fit/measuring/gdal_raster.hpp"
+#include "fit/measuring/collars.hpp"
 #include "fit/measuring/grid_sweep.hpp"
+#include "fit/measuring/lateral.hpp"
 #include "fit/measuring/measured_csv.hpp"
 
 namespace reduz::fit {
-
-std::string measureSummary(const MeasureRequest& request, const Measurement& m) {
-    return "input          " + visible(request.input) + "\nholes          " + std::to_string(m.holes) +
-           "\nintervals      " + std::to_string(m.intervals) + "\nclasses        " + std::to_string(m.classes.size()) +
-           "\nlogged length  " + shortest(m.loggedLength) + "\nlags           0 to " + std::to_string(m.maxLag) + " by " +
-           shortest(m.step) + ", " + std::string(directionName(request.direction)) + "\n";
-}
 
 namespace {
 
@@ -36,6 +31,13 @@ void checkTableSize(const MeasureRequest& request, std::size_t classes) {
                       std::to_string(request.maxLag + 1) + " lags, " + std::to_string(values) + " values, more than the " +
                       std::to_string(largestPairTable) + " a measurement holds (fewer --lags take more classes)");
     }
+}
+
+std::string measureSummary(const MeasureRequest& request, const Measurement& m) {
+    return "input          " + visible(request.input) + "\nholes          " + std::to_string(m.holes) +
+           "\nintervals      " + std::to_string(m.intervals) + "\nclasses        " + std::to_string(m.classes.size()) +
+           "\nlogged length  " + shortest(m.loggedLength) + "\nlags           0 to " + std::to_string(m.maxLag) + " by " +
+           shortest(m.step) + ", " + m.direction + "\n";
 }
 
 // The grid's farthest cell must lie where doubles are close enough for the lags, as a hole's.
@@ -116,8 +118,11 @@ bool holdsPoints(const MeasureRequest& request, const std::string& text) {
 }
 
 Logs logsOf(const MeasureRequest& request, const std::string& text) {
-    return namesMap(request.input) ? readAsciiGrid(text, request.input, alongColumns(request.direction))
-                                   : readIntervalLogs(text, request.input, request.columns);
+    if (namesMap(request.input)) return readAsciiGrid(text, request.input, alongColumns(request.direction));
+    const bool collarsInLogs = request.direction == Direction::lateral && request.collars.empty();
+    Logs logs = readIntervalLogs(text, request.input, request.columns, collarsInLogs);
+    if (!request.collars.empty()) readCollars(readInputFile(request.collars), request.collars, request.columns.hole, logs);
+    return logs;
 }
 
 std::string directionText(const std::optional<Cone>& cone) {
@@ -158,6 +163,17 @@ MeasuredInput measurePointsText(const MeasureRequest& request, const std::string
     return MeasuredInput{pm.measurement, pointsSummary(request, points, pm)};
 }
 
+MeasuredInput measureLateralLogs(const MeasureRequest& request, const Logs& logs, const ProgressFn& progress) {
+    const PointLags lags{request.step, request.maxLag, request.points.cone};
+    LateralMeasurement lateral = measureLateral(logs, lags, request.input, progress);
+    Measurement& m = lateral.measurement;
+    m.direction = "lateral";
+    if (request.points.cone) m.direction += ", " + directionText(request.points.cone);
+    std::string summary = measureSummary(request, m);
+    summary += "too close      " + std::to_string(lateral.tooClose) + (lateral.tooClose == 1 ? " pair" : " pairs") +
+               " of holes under " + shortest(m.step / 2) + " apart, in no lag\n";
+    return MeasuredInput{std::move(m), std::move(summary)};
+}
 
 }  // namespace
 
@@ -200,26 +216,26 @@ MeasuredInput measureInput(const MeasureRequest& request, const ProgressFn& prog
         text = readInputFile(request.input);
         if (holdsPoints(request, text)) return measurePointsText(request, text, progress);
     }
-    if (request.points.cone) {
+    if (request.points.cone && request.direction != Direction::lateral) {
         failInput(request.input, 0, 0,
                   "--azimuth is for scattered points (a header of x, y and class, or --columns x=NAME,y=NAME,"
-                  "class=NAME); logs run down or up, a map east, west, north or south");
+                  "class=NAME) and lateral curves between holes; logs run down or up, a map east, west, north or south");
     }
-    const Measurement m = map      ? measureAsciiGrid(request, progress)
-                          : raster ? measureRaster(request, progress)
-                                   : measureLogs(request, logsOf(request, text), progress);
+    if (!map && !raster) return measureLogs(request, logsOf(request, text), progress);
+    const Measurement m = map ? measureAsciiGrid(request, progress) : measureRaster(request, progress);
     return MeasuredInput{m, measureSummary(request, m)};
 }
 
-Measurement measureLogs(const MeasureRequest& request, const Logs& logs, const ProgressFn& progress) {
+MeasuredInput measureLogs(const MeasureRequest& request, const Logs& logs, const ProgressFn& progress) {
     checkTableSize(request, logs.classes.size());
+    if (request.direction == Direction::lateral) return measureLateralLogs(request, logs, progress);
     checkLagPrecision(logs, request.step, request.input);
     const LagGrid grid{request.step, request.maxLag, isBackward(request.direction)};
     Measurement m = measureTransiograms(logs, grid, progress);
     m.direction = directionName(request.direction);
     // Every L_ij is at most the logged length: while that is finite, so is every value written.
     if (!std::isfinite(m.loggedLength)) failInput(request.input, 0, 0, "the logged length is too large to measure");
-    return m;
+    return MeasuredInput{m, measureSummary(request, m)};
 }
 
 CommandResult runMeasure(const MeasureRequest& request) {

@@ -44,7 +44,8 @@ struct MeasureRequest {
     Direction direction = Direction::down;
     ColumnNames columns;
     std::string output = "measured.csv";
-    PointOptions points;
+    PointOptions points;  // its cone is a lateral measurement's too
+    std::string collars;  // --collars FILE, for lateral curves; empty: the logs' x and y columns
 };
 
 // A raster GDAL reads: a name ending in .tif, .tiff, .vrt or .img (any case). Maps of ESRI
@@ -63,14 +64,15 @@ struct MeasuredInput {
 // and along a cone "..., azimuth 45, tolerance 22.5" ("azimuth 45, dip 30, tolerance 22.5").
 MeasuredInput measureInput(const MeasureRequest& request, const ProgressFn& progress = {});
 
-// The input's holes as read, for a measurement by measureLogs; points, which have none, are
-// refused.
+// The input's holes as read, with their collars for lateral curves, for a measurement by
+// measureLogs; points, which have none, are refused.
 Logs readInputLogs(const MeasureRequest& request);
-Measurement measureLogs(const MeasureRequest& request, const Logs& logs, const ProgressFn& progress = {});
 
-// The console's account of a measurement, every line but the files written:
-//   "input          logs.csv\nholes          4\n...lags           0 to 40 by 0.5, down\n"
-std::string measureSummary(const MeasureRequest& request, const Measurement& m);
+// The holes measured down, up or lateral, and told as
+//   "input          logs.csv\nholes          4\n...lags           0 to 40 by 0.5, down\n";
+// lateral: "...lags           0 to 10 by 50, lateral, azimuth 90, tolerance 22.5\n"
+//          "too close      0 pairs of holes under 25 apart, in no lag\n"
+MeasuredInput measureLogs(const MeasureRequest& request, const Logs& logs, const ProgressFn& progress = {});
 
 // The whole command; its status is 0, 1 (output not written) or 2 (bad input).
 CommandResult runMeasure(const MeasureRequest& request);

@@ -6,7 +6,7 @@ namespace reduz::fit {
 
 namespace {
 
-constexpr std::array<std::string_view, 6> names = {"down", "up", "east", "west", "north", "south"};
+constexpr std::array<std::string_view, 7> names = {"down", "up", "east", "west", "north", "south", "lateral"};
 
 }  // namespace
 
@@ -19,7 +19,9 @@ std::optional<Direction> directionNamed(std::string_view name) {
     return std::nullopt;
 }
 
-bool isMapDirection(Direction direction) { return direction != Direction::down && direction != Direction::up; }
+bool isMapDirection(Direction d) {
+    return d == Direction::east || d == Direction::west || d == Direction::north || d == Direction::south;
+}
 
 bool isBackward(Direction d) { return d == Direction::up || d == Direction::west || d == Direction::north; }
 

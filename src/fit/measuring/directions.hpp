@@ -1,6 +1,7 @@
 #pragma once
-// The directions a measurement runs: logs down or up; a map's rows east or west, its columns
-// north or south. Up, west and north take each position's partner behind it (z - h).
+// The directions a measurement runs: logs down or up, or lateral, between holes; a map's rows
+// east or west, its columns north or south. Up, west and north take each position's partner
+// behind it (z - h).
 //
 //   directionName(Direction::north) -> "north"   isMapDirection(Direction::up) -> false
 //   isBackward(Direction::west) -> true          alongColumns(Direction::south) -> true
@@ -10,7 +11,7 @@
 
 namespace reduz::fit {
 
-enum class Direction { down, up, east, west, north, south };
+enum class Direction { down, up, east, west, north, south, lateral };
 
 std::string_view directionName(Direction direction);
 // The direction of that name; none for any other word.

@@ -13,7 +13,7 @@ namespace reduz::fit {
 
 namespace {
 
-enum Column { holeColumn, fromColumn, toColumn, classColumn };
+enum Column { holeColumn, fromColumn, toColumn, classColumn, xColumn, yColumn, elevationColumn };
 
 struct Interval {
     double from = 0;
@@ -25,6 +25,8 @@ struct Interval {
 struct HoleRows {
     std::string name;
     std::vector<Interval> intervals;
+    std::optional<Collar> collar;
+    long collarLine = 0;  // the row that gave it
 };
 
 struct Reading {
@@ -32,7 +34,36 @@ struct Reading {
     std::unordered_map<std::string, std::size_t> holeIndex;
     ClassNames classes;
     long long intervals = 0;
+    bool collars = false;
 };
+
+// The row's collar, which must be the one the hole's first row gave.
+void readCollar(HoleRows& hole, const CsvTable& table, const CsvRecord& row) {
+    for (const std::size_t column : {xColumn, yColumn}) {
+        if (!hasColumn(table, column)) {
+            failInput(table.file, 1, 0,
+                      std::string("no column \"") + (column == xColumn ? "x" : "y") +
+                          "\" in the header: lateral curves need each hole's collar, in x and y columns or in --collars FILE");
+        }
+    }
+    Collar collar{numberAt(table, row, xColumn), numberAt(table, row, yColumn),
+                  hasColumn(table, elevationColumn) ? numberAt(table, row, elevationColumn) : 0.0};
+    if (!hole.collar) {
+        hole.collar = collar;
+        hole.collarLine = row.line;
+        return;
+    }
+    const double given[] = {collar.x, collar.y, collar.elevation};
+    const double first[] = {hole.collar->x, hole.collar->y, hole.collar->elevation};
+    for (const std::size_t column : {xColumn, yColumn, elevationColumn}) {
+        const std::size_t c = column - xColumn;
+        if (given[c] != first[c]) {
+            failAt(table, row.line, column, "hole " + hole.name + ": " + nameOf(table, column) + " " + shortest(given[c]) +
+                                                " where line " + std::to_string(hole.collarLine) + " gives " +
+                                                shortest(first[c]));
+        }
+    }
+}
 
 void readInterval(Reading& r, const CsvTable& table, const CsvRecord& row) {
     const std::string& hole = nonEmptyAt(table, row, holeColumn);
@@ -44,8 +75,9 @@ void readInterval(Reading& r, const CsvTable& table, const CsvRecord& row) {
     }
     const int code = classAt(table, row, classColumn, r.classes);
     const auto [slot, newHole] = r.holeIndex.try_emplace(hole, r.holes.size());
-    if (newHole) r.holes.push_back(HoleRows{hole, {}});
+    if (newHole) r.holes.push_back(HoleRows{hole, {}, {}, 0});
     r.holes[slot->second].intervals.push_back(Interval{from, to, code, row.line});
+    if (r.collars) readCollar(r.holes[slot->second], table, row);
     ++r.intervals;
 }
 
@@ -75,9 +107,12 @@ void orderAlongHole(HoleRows& hole, std::optional<Overlap>& first) {
 
 }  // namespace
 
-Logs readIntervalLogs(std::string_view text, std::string_view file, const ColumnNames& names) {
-    const WantedColumn wanted[] = {{names.hole}, {names.from}, {names.to}, {names.classes}};
+Logs readIntervalLogs(std::string_view text, std::string_view file, const ColumnNames& names, bool collars) {
+    const WantedColumn wanted[] = {{names.hole},       {names.from},      {names.to},
+                                   {names.classes},    {"x", false},      {"y", false},
+                                   {"elevation", false}};
     Reading r;
+    r.collars = collars;
     const CsvTable table = readCsvTable(text, file, wanted,
                                         [&](const CsvTable& t, const CsvRecord& row) { readInterval(r, t, row); });
     if (r.intervals == 0) failInput(file, 0, 0, "no intervals after the header");
@@ -99,6 +134,7 @@ Logs readIntervalLogs(std::string_view text, std::string_view file, const Column
     logs.holes.resize(r.holes.size());
     for (std::size_t h = 0; h < r.holes.size(); ++h) {
         logs.holes[h].name = "hole " + r.holes[h].name;
+        logs.holes[h].collar = r.holes[h].collar;
         for (const Interval& interval : r.holes[h].intervals) {
             appendInterval(logs.holes[h], interval.from, interval.to, interval.code);
         }

@@ -8,6 +8,7 @@
 //   appendInterval(hole, 0, 2, sand); appendInterval(hole, 2, 3, sand);
 //   appendInterval(hole, 4, 5, sand)  -> runs [0, 3) sand, [4, 5) sand   (the gap ends a run)
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,17 @@ struct Run {
     int code = 0;     // index into Logs::classes
 };
 
+// Where a borehole stands: its depths are below the collar, at elevation - depth.
+struct Collar {
+    double x = 0;
+    double y = 0;
+    double elevation = 0;  // 0 where none is given: the holes' depths are then compared as they are
+};
+
 struct Hole {
     std::string name;  // what the input calls it: "hole BH1" of logs, "row 3" or "column 5" of a map
     std::vector<Run> runs;
+    std::optional<Collar> collar;  // logs read for lateral curves alone
 };
 
 struct Logs {

@@ -11,24 +11,6 @@
 
 namespace reduz::fit {
 
-namespace {
-
-// The classes' lengths and runs, summed in ticks: exact, as the pair lengths are.
-void summariseClasses(const Logs& logs, int tick, Measurement& m) {
-    m.classes.resize(logs.classes.size());
-    for (std::size_t c = 0; c < logs.classes.size(); ++c) m.classes[c].name = logs.classes[c];
-    std::vector<std::int64_t> ticks(logs.classes.size(), 0);
-    for (const Hole& hole : logs.holes) {
-        for (const Run& run : hole.runs) {
-            ticks[static_cast<std::size_t>(run.code)] += tickOf(run.to, tick) - tickOf(run.from, tick);
-            ++m.classes[static_cast<std::size_t>(run.code)].runs;
-        }
-    }
-    fillClassLengths(m, ticks, tick);
-}
-
-}  // namespace
-
 void checkLagPrecision(const Logs& logs, double step, std::string_view file) {
     for (const Hole& hole : logs.holes) {
         if (hole.runs.empty()) continue;
@@ -40,6 +22,19 @@ void checkLagPrecision(const Logs& logs, double step, std::string_view file) {
                           " apart, too far for lags of " + shortest(step) + " (give the depths from the hole's top)");
         }
     }
+}
+
+void summariseHoles(const Logs& logs, int tick, Measurement& m) {
+    m.classes.resize(logs.classes.size());
+    for (std::size_t c = 0; c < logs.classes.size(); ++c) m.classes[c].name = logs.classes[c];
+    std::vector<std::int64_t> ticks(logs.classes.size(), 0);
+    for (const Hole& hole : logs.holes) {
+        for (const Run& run : hole.runs) {
+            ticks[static_cast<std::size_t>(run.code)] += tickOf(run.to, tick) - tickOf(run.from, tick);
+            ++m.classes[static_cast<std::size_t>(run.code)].runs;
+        }
+    }
+    fillClassLengths(m, ticks, tick);
 }
 
 std::size_t pairTableSize(std::size_t classes, int maxLag) {
@@ -54,7 +49,7 @@ Measurement measureTransiograms(const Logs& logs, const LagGrid& grid, const Pro
     m.holes = static_cast<long long>(logs.holes.size());
     m.intervals = logs.intervals;
     const int tick = tickExponent(grid.step);
-    summariseClasses(logs, tick, m);
+    summariseHoles(logs, tick, m);
 
     const int n = static_cast<int>(logs.classes.size());
     PairTally tally = pairTally(n, grid.maxLag, grid.step, tick);

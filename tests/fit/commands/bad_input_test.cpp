@@ -222,7 +222,7 @@ TEST(BadInput, UsageErrorsPrintTheUsage) {
         {{"logs.csv", "--step", "1e306", "--lags", "1000", "-o", "d"},
          "--step 1e306 puts lag 1000 beyond the largest number", oneGoUsage},
         {{"measure", "logs.csv", "--step", "1", "--direction", "sideways"},
-         "--direction must be down, up, east, west, north or south, not \"sideways\"", measureUsage},
+         "--direction must be down, up, lateral, east, west, north or south, not \"sideways\"", measureUsage},
         {{"measure", "logs.csv", "--step", "1", "--direction", "east"},
          "--direction east is for a map (.asc, .tif); logs run down or up", measureUsage},
         {{"measure", "map.asc", "--step", "1", "--direction", "down"},

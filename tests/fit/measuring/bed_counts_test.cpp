@@ -35,7 +35,7 @@ TEST(BedCounts, WholeCutAndPassedTo) {
     for (const BedCase& c : cases) {
         SCOPED_TRACE(c.what);
         Logs logs{{"sand", "clay"}, {}, 0};
-        for (const std::vector<fit::Run>& runs : c.holes) logs.holes.push_back(Hole{"hole", runs});
+        for (const std::vector<fit::Run>& runs : c.holes) logs.holes.push_back(Hole{"hole", runs, {}});
         const Beds beds = bedsOf(logs, c.backward);
         EXPECT_EQ(beds.classes, 2);
         EXPECT_EQ(beds.loggedLength, c.loggedLength);
