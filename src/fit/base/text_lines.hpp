@@ -10,6 +10,10 @@
 
 namespace reduz::fit {
 
+// Where the text's first line ends: its first CR or LF, or the text's size.
+//   lineEnd("ab\r\nc") -> 2
+std::size_t lineEnd(std::string_view text);
+
 // The length of the text's first line, its line end included.
 std::size_t lineLength(std::string_view text);
 

@@ -10,7 +10,7 @@
 #include "failure/run_failure.hpp"
 #include "fit/base/failures.hpp"
 #include "fit/fitting/pair_fits.hpp"
-#include "fit/fitting/parallel_tasks.hpp"
+#include "fit/base/parallel_tasks.hpp"
 #include "models/lag_table.hpp"
 
 namespace reduz::fit {

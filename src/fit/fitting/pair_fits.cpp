@@ -5,7 +5,7 @@
 
 #include "fit/base/failures.hpp"
 #include "fit/fitting/fit_plans.hpp"
-#include "fit/fitting/parallel_tasks.hpp"
+#include "fit/base/parallel_tasks.hpp"
 
 namespace reduz::fit {
 

@@ -11,7 +11,7 @@
 #include "fit/base/failures.hpp"
 #include "fit/fitting/fit_plans.hpp"
 #include "fit/fitting/local_search.hpp"
-#include "fit/fitting/parallel_tasks.hpp"
+#include "fit/base/parallel_tasks.hpp"
 #include "fit/fitting/pair_fits.hpp"
 #include "models/lag_table.hpp"
 

@@ -27,17 +27,21 @@ struct Line {
 // The next line of `text` split at blanks and TABs.
 bool nextLine(std::string_view& text, Line& line) {
     if (text.empty()) return false;
-    std::string_view rest = text.substr(0, text.find_first_of("\r\n"));
+    std::string_view rest = text.substr(0, lineEnd(text));
     text.remove_prefix(lineLength(text));
     ++line.number;
     line.tokens.clear();
-    while (true) {
-        const std::size_t start = rest.find_first_not_of(" \t\r");
-        if (start == std::string_view::npos) break;
-        rest.remove_prefix(start);
-        const std::size_t stop = std::min(rest.find_first_of(" \t\r"), rest.size());
-        line.tokens.push_back(rest.substr(0, stop));
-        rest.remove_prefix(stop);
+    // A byte at a time: a map's values are a byte or two, and searching for each end costs more.
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    for (std::size_t at = 0; at < rest.size();) {
+        if (blank(rest[at])) {
+            ++at;
+            continue;
+        }
+        std::size_t end = at + 1;
+        while (end < rest.size() && !blank(rest[end])) ++end;
+        line.tokens.push_back(rest.substr(at, end - at));
+        at = end;
     }
     return true;
 }

@@ -3,13 +3,21 @@
 #include <algorithm>
 #include <numeric>
 
+#include "fit/base/parallel_tasks.hpp"
+
 #include "fit/measuring/sweep.hpp"
 
 namespace reduz::fit {
 
 namespace {
 
+// Codes below this are looked up in a table rather than the map: land-cover codes mostly are.
+constexpr std::int64_t smallCodes = 1024;
+
 int indexOf(GridSweep& s, std::int64_t code) {
+    const bool small = code >= 0 && code < smallCodes;
+    if (small && s.smallIndex.empty()) s.smallIndex.assign(static_cast<std::size_t>(smallCodes), -1);
+    if (small && s.smallIndex[static_cast<std::size_t>(code)] >= 0) return s.smallIndex[static_cast<std::size_t>(code)];
     const auto [slot, added] = s.indexOf.try_emplace(code, static_cast<int>(s.codes.size()));
     if (added) {
         s.codes.push_back(code);
@@ -17,6 +25,7 @@ int indexOf(GridSweep& s, std::int64_t code) {
         s.classRuns.push_back(0);
         growClasses(s.tally, static_cast<int>(s.codes.size()));
     }
+    if (small) s.smallIndex[static_cast<std::size_t>(code)] = slot->second;
     return slot->second;
 }
 
@@ -48,8 +57,33 @@ bool wholeCells(long long count, double cell, int tick, std::int64_t& cellTicks)
     return true;
 }
 
+// The most bytes the table of ends by kind may take; above it the ends are counted one by one.
+constexpr std::size_t mostEndKindBytes = std::size_t{16} << 20;
+
+std::size_t kindsOf(std::size_t capacity) { return (capacity + 1) * (capacity + 1); }
+
+// The ends counted by kind, added into the changes they make.
+void addEndKinds(GridSweep& s) {
+    if (s.endKinds.empty()) return;
+    const std::size_t capacity = static_cast<std::size_t>(s.capacity), kinds = kindsOf(capacity);
+    for (std::size_t d = 1; d <= static_cast<std::size_t>(s.offsets); ++d) {
+        for (std::size_t i = 0; i < capacity; ++i) {
+            std::int64_t* counts = s.endKinds.data() + (d * capacity + i) * kinds;
+            std::int64_t* changes = s.changes.data() + (d * capacity + i) * capacity;
+            for (std::size_t kind = 0; kind < kinds; ++kind) {
+                if (counts[kind] == 0) continue;
+                const std::size_t before = kind / (capacity + 1), after = kind % (capacity + 1);
+                if (after > 0) changes[after - 1] += counts[kind];
+                if (before > 0) changes[before - 1] -= counts[kind];
+                counts[kind] = 0;
+            }
+        }
+    }
+}
+
 void makeRoom(GridSweep& s, int classes) {
     if (classes <= s.capacity) return;
+    addEndKinds(s);
     const int capacity = std::max(classes, 2 * s.capacity);
     const std::size_t d = static_cast<std::size_t>(s.offsets) + 1;
     std::vector<std::int64_t> grown(d * static_cast<std::size_t>(capacity) * static_cast<std::size_t>(capacity), 0);
@@ -63,24 +97,93 @@ void makeRoom(GridSweep& s, int classes) {
     }
     s.changes = std::move(grown);
     s.capacity = capacity;
+    const std::size_t kinds = d * static_cast<std::size_t>(capacity) * kindsOf(static_cast<std::size_t>(capacity));
+    if (kinds <= mostEndKindBytes / sizeof(std::int64_t)) {
+        s.endKinds.assign(kinds, 0);
+    } else {
+        s.endKinds.clear();
+    }
 }
 
-// For each offset d, the run ends seen from the cells d before them: at an end where class b
-// gives way to class a, a cell of class i d before gains a partner of a and loses one of b.
-// `before(d, at)` is the class of the cell d before the end, -1 for none.
-template <typename Before>
-void countEnds(GridSweep& s, Before before) {
-    const std::size_t capacity = static_cast<std::size_t>(s.capacity);
-    for (int d = 1; d <= s.offsets; ++d) {
-        std::int64_t* changes = s.changes.data() + static_cast<std::size_t>(d) * capacity * capacity;
-        for (const GridSweep::End& end : s.ends) {
-            const int i = before(d, end.at);
-            if (i < 0) continue;
-            std::int64_t* row = changes + static_cast<std::size_t>(i) * capacity;
-            if (end.after >= 0) ++row[end.after];
-            if (end.before >= 0) --row[end.before];
+// Rows whose ends are counted together, the offsets shared out among the cores.
+constexpr long long batchRows = 16;
+
+// The rows of cells kept: along columns, those within the farthest offset of the rows waiting.
+long long windowRows(const GridSweep& s) { return (alongColumns(s.direction) ? s.offsets : 0) + batchRows; }
+
+const int* cellsOfRow(const GridSweep& s, long long row) {
+    return s.cellRows.data() + static_cast<std::size_t>(row % windowRows(s)) * static_cast<std::size_t>(s.columns);
+}
+
+// The cells d before the ends of row `row`: along rows, the row itself; along columns, the row
+// d to the north, none above the first.
+template <bool Down>
+const int* cellsBefore(const GridSweep& s, int d, long long row) {
+    if constexpr (Down) return d > row ? nullptr : cellsOfRow(s, row - d);
+    return cellsOfRow(s, row);
+}
+
+// The class of the cell d before the end at `at`, of `cells` above: -1 for none.
+template <bool Down>
+int classBefore(const int* cells, int d, int at) {
+    if constexpr (Down) return cells != nullptr ? cells[at] : -1;
+    return at >= d ? cells[at - d] : -1;
+}
+
+// For each offset d, the run ends of the waiting rows seen from the cells d before them: at an
+// end where class b gives way to class a, a cell of class i d before gains a partner of a and
+// loses one of b. By kind, each end met costs one count rather than two, in a table of the
+// offset's few hundred counts. Each core takes offsets of its own, so the counts are the same
+// whatever the cores.
+template <bool Down>
+void countWaitingEnds(GridSweep& s) {
+    const std::size_t capacity = static_cast<std::size_t>(s.capacity), kinds = kindsOf(capacity);
+    const std::size_t rows = s.endsFrom.size();
+    s.endsFrom.push_back(s.ends.size());
+    const auto countOffset = [&](int d) {
+        for (std::size_t r = 0; r < rows; ++r) {
+            const long long row = s.waitingFrom + static_cast<long long>(r);
+            const auto first = s.ends.begin() + static_cast<std::ptrdiff_t>(s.endsFrom[r]);
+            const auto last = s.ends.begin() + static_cast<std::ptrdiff_t>(s.endsFrom[r + 1]);
+            const int* cells = cellsBefore<Down>(s, d, row);
+            if (!s.endKinds.empty()) {
+                std::int64_t* counts = s.endKinds.data() + static_cast<std::size_t>(d) * capacity * kinds;
+                for (auto end = first; end != last; ++end) {
+                    const int i = classBefore<Down>(cells, d, end->at);
+                    if (i >= 0) ++counts[static_cast<std::size_t>(i) * kinds + static_cast<std::size_t>(end->kind)];
+                }
+                continue;
+            }
+            std::int64_t* changes = s.changes.data() + static_cast<std::size_t>(d) * capacity * capacity;
+            for (auto end = first; end != last; ++end) {
+                const int i = classBefore<Down>(cells, d, end->at);
+                if (i < 0) continue;
+                std::int64_t* counts = changes + static_cast<std::size_t>(i) * capacity;
+                if (end->after >= 0) ++counts[end->after];
+                if (end->before >= 0) --counts[end->before];
+            }
         }
+    };
+    const int chunks = std::min(s.offsets, 32);
+    runTasks(chunks, 0, [&](int chunk) {
+        const int first = 1 + chunk * s.offsets / chunks, last = (chunk + 1) * s.offsets / chunks;
+        for (int d = first; d <= last; ++d) countOffset(d);
+    });
+    s.ends.clear();
+    s.endsFrom.clear();
+}
+
+void countWaiting(GridSweep& s) {
+    if (s.endsFrom.empty()) return;
+    if (alongColumns(s.direction)) {
+        countWaitingEnds<true>(s);
+    } else {
+        countWaitingEnds<false>(s);
     }
+}
+
+GridSweep::End endOf(const GridSweep& s, int at, int before, int after) {
+    return GridSweep::End{at, before, after, (before + 1) * (s.capacity + 1) + after + 1};
 }
 
 }  // namespace
@@ -101,10 +204,9 @@ GridSweep gridSweep(Direction direction, double step, int maxLag, long long colu
         s.cellTicks = cellTicks;
         s.cellsPerLag = static_cast<int>(s.tally.perLag / cellTicks);
         s.offsets = maxLag * s.cellsPerLag;
-        if (down) {
-            s.cellRows.assign((static_cast<std::size_t>(s.offsets) + 1) * static_cast<std::size_t>(columns), -1);
-            s.seen.assign(static_cast<std::size_t>(columns), 0);
-        }
+        s.columns = columns;
+        s.cellRows.assign(static_cast<std::size_t>(windowRows(s)) * static_cast<std::size_t>(columns), -1);
+        if (down) s.seen.assign(static_cast<std::size_t>(columns), 0);
         return s;
     }
     const std::size_t n = static_cast<std::size_t>(columns);
@@ -120,28 +222,25 @@ GridSweep gridSweep(Direction direction, double step, int maxLag, long long colu
 
 namespace {
 
-// A row counted by cells.
+// A row counted by cells: its ends found now, counted with the rows of its batch.
 void countRow(GridSweep& s, std::span<const std::int64_t> codes, std::span<const std::uint8_t> isNoData) {
     const std::size_t n = codes.size();
     const bool down = alongColumns(s.direction);
-    const std::size_t window = static_cast<std::size_t>(s.offsets) + 1;
-    int* row = nullptr;
-    const int* previous = nullptr;  // along columns, the row before
-    if (down) {
-        row = s.cellRows.data() + static_cast<std::size_t>(s.rows % static_cast<long long>(window)) * n;
-        if (s.rows > 0) previous = s.cellRows.data() + static_cast<std::size_t>((s.rows - 1) % static_cast<long long>(window)) * n;
-    } else {
-        s.cellRows.resize(n);
-        row = s.cellRows.data();
-    }
+    if (s.endsFrom.empty()) s.waitingFrom = s.rows;
+    int* row = s.cellRows.data() + static_cast<std::size_t>(s.rows % windowRows(s)) * n;
     for (std::size_t c = 0; c < n; ++c) {
         row[c] = isNoData[c] != 0 ? -1 : indexOf(s, codes[c]);
         if (row[c] >= 0) ++s.cells;
     }
-    makeRoom(s, static_cast<int>(s.codes.size()));
+    if (static_cast<int>(s.codes.size()) > s.capacity) {
+        countWaiting(s);  // their ends are of the old capacity's kinds
+        if (s.endsFrom.empty()) s.waitingFrom = s.rows;
+        makeRoom(s, static_cast<int>(s.codes.size()));
+    }
     s.sameCells.resize(s.codes.size(), 0);
-    s.ends.clear();
+    s.endsFrom.push_back(s.ends.size());
     if (down) {
+        const int* previous = s.rows > 0 ? cellsOfRow(s, s.rows - 1) : nullptr;  // the row before
         for (std::size_t c = 0; c < n; ++c) {
             const int before = previous != nullptr ? previous[c] : -1;
             if (row[c] >= 0) {
@@ -150,13 +249,8 @@ void countRow(GridSweep& s, std::span<const std::int64_t> codes, std::span<const
             }
             if (row[c] == before) continue;
             if (row[c] >= 0) ++s.classRuns[static_cast<std::size_t>(row[c])];
-            s.ends.push_back(GridSweep::End{static_cast<int>(c), before, row[c]});
+            s.ends.push_back(endOf(s, static_cast<int>(c), before, row[c]));
         }
-        const long long at = s.rows;
-        countEnds(s, [&](int d, int column) {
-            if (d > at) return -1;
-            return s.cellRows[static_cast<std::size_t>((at - d) % static_cast<long long>(window)) * n + static_cast<std::size_t>(column)];
-        });
     } else {
         bool any = false;
         for (std::size_t x = 0; x <= n; ++x) {
@@ -167,28 +261,24 @@ void countRow(GridSweep& s, std::span<const std::int64_t> codes, std::span<const
             }
             if (after == before) continue;
             if (after >= 0) ++s.classRuns[static_cast<std::size_t>(after)];
-            s.ends.push_back(GridSweep::End{static_cast<int>(x), before, after});
+            s.ends.push_back(endOf(s, static_cast<int>(x), before, after));
         }
         if (any) ++s.holes;
-        countEnds(s, [&](int d, int x) { return x >= d ? row[x - d] : -1; });
     }
+    if (static_cast<long long>(s.endsFrom.size()) == batchRows) countWaiting(s);
 }
 
-// Along columns, the ends below the last row.
+// Along columns, the ends below the last row, as a row of their own after it.
 void countLastEnds(GridSweep& s) {
+    countWaiting(s);
     if (!alongColumns(s.direction) || s.rows == 0) return;
-    const std::size_t n = s.seen.size();
-    const std::size_t window = static_cast<std::size_t>(s.offsets) + 1;
-    const int* last = s.cellRows.data() + static_cast<std::size_t>((s.rows - 1) % static_cast<long long>(window)) * n;
-    s.ends.clear();
-    for (std::size_t c = 0; c < n; ++c) {
-        if (last[c] >= 0) s.ends.push_back(GridSweep::End{static_cast<int>(c), last[c], -1});
+    const int* last = cellsOfRow(s, s.rows - 1);
+    s.waitingFrom = s.rows;
+    s.endsFrom.push_back(0);
+    for (std::size_t c = 0; c < static_cast<std::size_t>(s.columns); ++c) {
+        if (last[c] >= 0) s.ends.push_back(endOf(s, static_cast<int>(c), last[c], -1));
     }
-    const long long at = s.rows;  // the row below the last
-    countEnds(s, [&](int d, int column) {
-        if (d > at || at - d < at - static_cast<long long>(window) + 1) return -1;
-        return s.cellRows[static_cast<std::size_t>((at - d) % static_cast<long long>(window)) * n + static_cast<std::size_t>(column)];
-    });
+    countWaiting(s);
 }
 
 // L_ij at each lag in ticks, by first appearance, from the cells' counts.
@@ -266,6 +356,7 @@ Measurement finishGrid(GridSweep& s, double step, int maxLag, const std::map<std
     for (std::size_t c = 0; c < s.open.size(); ++c) closeColumn(s, c);
     if (s.cellsPerLag > 0) {
         countLastEnds(s);
+        addEndKinds(s);
         for (std::size_t c = 0; c < s.codes.size(); ++c) s.classTicks[c] = s.sameCells[c] * s.cellTicks;
     }
     if (alongColumns(s.direction)) s.holes = std::count(s.seen.begin(), s.seen.end(), std::uint8_t{1});

@@ -39,6 +39,7 @@ struct GridSweep {
     PairTally tally;
     std::vector<std::int64_t> edges;        // along rows: each column's west edge, and the last's east edge
     std::map<std::int64_t, int> indexOf;    // code -> index by first appearance
+    std::vector<int> smallIndex;            // the same for codes 0 to 1023, -1 where not seen yet
     std::vector<std::int64_t> codes;        // by index
     std::vector<std::int64_t> classTicks;   // by index
     std::vector<long long> classRuns;       // by index
@@ -58,16 +59,26 @@ struct GridSweep {
     int capacity = 0;  // the classes the table holds room for
     // [(d * capacity + i) * capacity + j]: L_ij(d) - L_ij(d - 1) in cells, d = 1..offsets
     std::vector<std::int64_t> changes;
+    // [(d * capacity + i) * kinds + kind]: the ends of each kind, (before + 1) * (capacity + 1)
+    // + after + 1, met from a cell of class i d before; added into `changes` when the classes
+    // grow and at the end. Empty where it would not stay within a few MiB: the ends then go
+    // into `changes` at once.
+    std::vector<std::int64_t> endKinds;
     std::vector<std::int64_t> sameCells;  // by index: L_ii(0) in cells
-    // along rows, the row's cells; along columns, the last offsets + 1 rows, the newest at
-    // rows mod (offsets + 1): each cell's index, -1 for NoData
+    // the rows of cells kept, row r at r mod their number: along rows, the rows whose ends wait
+    // to be counted; along columns, those and the farthest offset's rows before them. Each
+    // cell's index, -1 for NoData.
+    long long columns = 0;
     std::vector<int> cellRows;
     struct End {
         int at;      // the cell (along rows) or column (along columns)
         int before;  // the class that ends, -1 for none
         int after;   // the class that starts, -1 for none
+        int kind;    // its place among endKinds' kinds
     };
-    std::vector<End> ends;
+    std::vector<End> ends;             // of the rows waiting to be counted, one after another
+    std::vector<std::size_t> endsFrom;  // where each waiting row's ends begin
+    long long waitingFrom = 0;          // the first waiting row
 };
 
 // `rows`: how many rows will be added, which along columns sets where the cells lie.

@@ -1,6 +1,6 @@
 // A map streamed row by row gives the bytes of the same map read whole into holes: along rows
-// and along columns, with NoData, steps that are no whole number of cells, and codes in any
-// order.
+// and along columns, with NoData, steps that are no whole number of cells, codes in any order,
+// and classes appearing as the rows come, within a batch of rows counted together.
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 namespace reduz::fit {
 namespace {
 
-std::string randomGrid(std::mt19937_64& bits, int columns, int rows, const std::string& cellsize) {
+std::string randomGrid(std::mt19937_64& bits, int columns, int rows, const std::string& cellsize, int classes) {
     std::string text = "ncols " + std::to_string(columns);
     text += "\nnrows " + std::to_string(rows);
     text += "\nxllcorner 0\nyllcorner 0\ncellsize " + cellsize;
@@ -23,7 +23,8 @@ std::string randomGrid(std::mt19937_64& bits, int columns, int rows, const std::
     int code = 5;
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
-            if (bits() % 4 == 0) code = static_cast<int>(bits() % 6) * 7 - 10;  // codes -10 to 25, out of order
+            // codes from -10 on, 7 apart, out of order
+            if (bits() % 4 == 0) code = static_cast<int>(bits() % static_cast<unsigned>(classes)) * 7 - 10;
             text += bits() % 15 == 0 ? "-9" : std::to_string(code);
             text += c + 1 < columns ? " " : "\n";
         }
@@ -38,6 +39,7 @@ TEST(GridSweep, StreamedEqualsTheHolesReadWhole) {
         const char* cellsize;
         double step;
         int maxLag;
+        int classes = 6;
     };
     const Case cases[] = {
         {7, 5, "1", 1, 4},          // counted by cells, a lag a cell
@@ -47,9 +49,11 @@ TEST(GridSweep, StreamedEqualsTheHolesReadWhole) {
         {25, 40, "30", 45, 9},      // by runs: a lag a cell and a half
         {12, 60, "0.25", 0.7, 30},  // by runs
         {1, 9, "2", 2, 0},          // lag 0 alone
+        // by cells, the classes growing past what a table of the ends by kind holds
+        {40, 35, "1", 1, 40, 70},
     };
     for (const Case& c : cases) {
-        const std::string text = randomGrid(bits, c.columns, c.rows, c.cellsize);
+        const std::string text = randomGrid(bits, c.columns, c.rows, c.cellsize, c.classes);
         for (const Direction d : {Direction::east, Direction::west, Direction::north, Direction::south}) {
             SCOPED_TRACE(std::string(directionName(d)) + ", " + std::to_string(c.columns) + " x " + std::to_string(c.rows));
             GridSweep sweep;

@@ -1,4 +1,4 @@
-#include "fit/fitting/parallel_tasks.hpp"
+#include "fit/base/parallel_tasks.hpp"
 
 #include <algorithm>
 #include <atomic>
