@@ -58,6 +58,23 @@ FitRun measureIn(const std::string& name, const std::vector<std::string>& more, 
                   });
 }
 
+// The README's example, a GeoTIFF whose category names sit beside it, run as the README runs
+// it, gives the files shipped beside it.
+TEST(RasterRun, ShippedExample) {
+    const std::string folder = std::string(REDUZ_SOURCE_DIR) + "/examples/raster/";
+    const std::map<std::string, std::string> inputs = {
+        {"landcover.tif", readFile(folder + "landcover.tif")},
+        {"landcover.tif.aux.xml", readFile(folder + "landcover.tif.aux.xml")}};
+    const FitRun run = runFit({"measure", "landcover.tif", "--step", "30", "--lags", "10"}, inputs);
+    EXPECT_EQ(run.result.status, 0);
+    EXPECT_EQ(run.result.err, "");
+    EXPECT_EQ(run.result.out, readFile(folder + "console.txt"));
+    std::map<std::string, std::string> files = inputs;
+    files["measured.csv"] = readFile(folder + "measured.csv");
+    files["classes.csv"] = readFile(folder + "classes.csv");
+    EXPECT_EQ(run.files, files);
+}
+
 TEST(RasterRun, AGeoTiffMeasuresAsItsAsciiGrid) {
     for (const std::string direction : {"east", "west", "north", "south"}) {
         const FitRun tiff = measureIn("map.tif", {"--direction", direction}, true);
