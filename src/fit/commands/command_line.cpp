@@ -94,8 +94,8 @@ DIR receives a folder FROM_TO for each pair: PARAMETER.TXT (and, for models 7
 to 12, keyboard.txt) where the curve is a shape reduzmodel runs, else
 ReduzModel.txt, the curve tabulated in reduzmodel's report layout. DIR also
 receives fits.csv (every candidate), curves.csv, check.csv (the sums of each
-row's curves), rates.csv (the Markov chain), panel.gp and, with gnuplot,
-panel.png.
+row's curves), model.csv (the chosen model, every number of it), rates.csv
+(the Markov chain), panel.gp and, with gnuplot, panel.png.
 
 Options:
   -o, --output DIR       the directory written (needed); an existing one is

@@ -11,6 +11,7 @@
 #include "fit/base/whole_files.hpp"
 #include "fit/commands/progress.hpp"
 #include "fit/fitting/fit_tables.hpp"
+#include "fit/fitting/model_file.hpp"
 #include "fit/fitting/model_files.hpp"
 #include "fit/fitting/model_tables.hpp"
 #include "fit/commands/held_out_folds.hpp"
@@ -266,6 +267,7 @@ std::vector<FileText> validFiles(const MeasuredCurves& curves, const FamilyChoic
     files.push_back({"fits.csv", familyFitsCsv(curves, choice)});
     files.push_back({"curves.csv", curvesCsv(curves, set)});
     files.push_back({"check.csv", checkCsv(curves, set)});
+    files.push_back({"model.csv", modelCsv(curves.classes, chosen.model)});
     // The rates of the Markov candidate chosen, or else of the best one.
     const Candidate* markov = nullptr;
     for (const Candidate& candidate : choice.candidates) {
