@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <sys/stat.h>
 #include <vector>
@@ -28,6 +29,7 @@ Commands:
   measure        measure the transiograms of interval logs, a map or points
   merge          add the measurements of disjoint parts into the whole's
   fit            fit a model to measured transiograms
+  simulate       draw maps from a fitted model
 
 The second form measures INPUT (as measure does) and fits the result (as fit
 does) in one go; DIR then receives measured.csv and classes.csv as well. It
@@ -138,6 +140,41 @@ Exit status: 0 when both files are written; 1 when they cannot be; 2 for
 input it cannot use (parts that disagree) or a usage error, and nothing is
 written then.
 )";
+
+constexpr const char* simulateHelp = R"(Usage: reduzfit simulate --model [AXIS=]DIR (--grid RASTER | --size NX,NY --cell C) -o OUT [OPTION]...
+Draw realizations of a categorical map from the valid model a fit wrote to DIR
+(its model.csv), by Markov chain random field simulation on a random path:
+each cell takes its class from the nearest known cell along each axis
+direction. Data cells keep their class in every realization. OUT receives
+realization-001.asc, ... (ESRI ASCII grids), classes.csv, probability-CLASS.asc
+(each class's share of the realizations at each cell), most-probable.asc and
+check.csv: the realizations measured again east and north against the model.
+
+Options:
+      --model [AXIS=]DIR  the model of both axes, or x=DIR and y=DIR: the model
+                          along x (a partner east) and along y (north)
+      --grid RASTER       the grid of a raster (.tif, .asc, ...), its classed
+                          cells data
+      --size NX,NY        the grid's columns and rows, instead of --grid
+      --cell C[,CY]       the cells' size along x (and y), with --size
+      --origin X,Y        the grid's lower-left corner (default 0,0)
+      --condition FILE    data: points (CSV of x, y and class) or a raster of
+                          the grid's size
+      --realizations N    1 to 1000 (default 1)
+      --seed S            the random numbers' seed, a whole number (default 1)
+      --threads T         realizations drawn at once (default: one a core);
+                          the output is the same whatever T
+  -o, --output OUT        the directory written (needed); an existing one is
+                          replaced only when empty or an earlier simulation
+  -h, --help              display this help and exit
+
+Exit status: 0 when OUT is written; 1 when it cannot be; 2 for input it cannot
+use or a usage error, and nothing is written then.
+)";
+
+constexpr const char* simulateUsage =
+    "Usage: reduzfit simulate --model [AXIS=]DIR (--grid RASTER | --size NX,NY --cell C) -o OUT [OPTION]...\n"
+    "Try 'reduzfit simulate --help' for more information.\n";
 
 constexpr const char* mergeUsage = "Usage: reduzfit merge MEASURED... [-o FILE]\n"
                                    "Try 'reduzfit merge --help' for more information.\n";
@@ -435,9 +472,9 @@ FitRequest fitRequestOf(const FitWords& words) {
 std::string messageOf(const CLI::ParseError& e, int argc, const char* const* argv, const CLI::App& where) {
     const std::string text = e.what();
     if (where.get_parent() == nullptr && dynamic_cast<const CLI::RequiredError*>(&e) != nullptr) {
-        if (argc < 2) return "no command given (the commands are measure, merge and fit)";
+        if (argc < 2) return "no command given (the commands are measure, merge, fit and simulate)";
         const std::string first = argv[1];
-        return (first[0] == '-' ? "unknown option " : "unknown command ") + quoted(first) + " (the commands are measure, merge and fit)";
+        return (first[0] == '-' ? "unknown option " : "unknown command ") + quoted(first) + " (the commands are measure, merge, fit and simulate)";
     }
     const std::vector<std::string> extras = where.remaining();
     if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && !extras.empty()) {
@@ -451,14 +488,14 @@ std::string messageOf(const CLI::ParseError& e, int argc, const char* const* arg
 }
 
 CommandLine usageError(const std::string& message, const char* usage) {
-    return CommandLine{Action::usageError, "reduzfit: " + message + "\n" + usage, {}, {}, {}};
+    return CommandLine{Action::usageError, "reduzfit: " + message + "\n" + usage, {}, {}, {}, {}};
 }
 
 // The one-go form starts with its input, a file's name rather than a command's.
 bool startsWithInput(int argc, const char* const* argv) {
     if (argc < 2) return false;
     const std::string first = argv[1];
-    if (first == "measure" || first == "merge" || first == "fit" || first.empty() || first[0] == '-') return false;
+    if (first == "measure" || first == "merge" || first == "fit" || first == "simulate" || first.empty() || first[0] == '-') return false;
     struct stat status {};
     return first.find_first_of("./") != std::string::npos || ::stat(first.c_str(), &status) == 0;
 }
@@ -473,16 +510,104 @@ CommandLine parseMeasureAndFit(int argc, const char* const* argv) {
     addFitOptions(app, fitWords, false);
     try {
         app.parse(argc, argv);
-        CommandLine command{Action::measureAndFit, {}, requestOf(measureWords), fitRequestOf(fitWords), {}};
+        CommandLine command{Action::measureAndFit, {}, requestOf(measureWords), fitRequestOf(fitWords), {}, {}};
         if (command.measure.maxLag < 1) maxLagOf("--lags", measureWords.lags, 1, " for a fit");
         return command;
     } catch (const CLI::CallForHelp&) {
-        return CommandLine{Action::help, app.help(), {}, {}, {}};
+        return CommandLine{Action::help, app.help(), {}, {}, {}, {}};
     } catch (const CLI::ParseError& e) {
         return usageError(messageOf(e, argc, argv, app), oneGoUsage);
     } catch (const UsageError& e) {
         return usageError(e.message, oneGoUsage);
     }
+}
+
+// The options of a simulation as typed.
+struct SimulateWords {
+    std::vector<std::string> models;
+    std::string grid;
+    std::string size;
+    std::string cell;
+    std::string origin;
+    std::string condition;
+    std::string realizations;
+    std::string seed;
+    std::string threads;
+    std::string output;
+};
+
+// Numbers joined by commas, `least` to `most` of them, each above 0 unless `anySign`.
+std::vector<double> numbersOf(const std::string& option, const std::string& text, std::size_t least, std::size_t most,
+                              bool anySign) {
+    std::vector<double> numbers;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = text.find(',', start);
+        const std::optional<double> value = parseNumber(text.substr(start, comma == std::string::npos ? comma : comma - start));
+        const bool fits = value && std::isfinite(*value) && (anySign || *value > 0);
+        if (!fits) break;
+        numbers.push_back(*value);
+        if (comma == std::string::npos) {
+            if (numbers.size() >= least && numbers.size() <= most) return numbers;
+            break;
+        }
+        start = comma + 1;
+    }
+    const std::string count = least == most ? std::to_string(least) : std::to_string(least) + " or " + std::to_string(most);
+    throw UsageError{option + " takes " + count + " numbers" + (anySign ? "" : " above 0") + " joined by a comma, not " + quoted(text)};
+}
+
+long long wholeOption(const std::string& option, const std::string& text, long long least, long long most) {
+    const std::optional<long long> value = parseWhole(text);
+    if (!value || *value < least || *value > most) {
+        throw UsageError{option + " must be a whole number from " + std::to_string(least) + " to " + std::to_string(most) +
+                         ", not " + quoted(text)};
+    }
+    return *value;
+}
+
+SimulateRequest simulateRequestOf(const SimulateWords& words) {
+    SimulateRequest request;
+    if (words.models.empty()) throw UsageError{"--model DIR is needed: the directory a fit wrote"};
+    for (const std::string& model : words.models) {
+        const bool x = model.rfind("x=", 0) == 0, y = model.rfind("y=", 0) == 0;
+        const std::string directory = x || y ? model.substr(2) : model;
+        if (directory.empty()) throw UsageError{"--model takes DIR, x=DIR or y=DIR, not " + quoted(model)};
+        if (!y) request.modelX = directory;
+        if (!x) request.modelY = directory;
+    }
+    if (request.modelX.empty() || request.modelY.empty()) {
+        throw UsageError{"--model " + std::string(request.modelX.empty() ? "x" : "y") + "=DIR is needed too (or one --model DIR for both)"};
+    }
+    if (words.grid.empty() == words.size.empty()) throw UsageError{"give the grid by --grid RASTER or by --size NX,NY --cell C, one of them"};
+    request.grid = words.grid;
+    if (!words.size.empty()) {
+        const std::vector<double> size = numbersOf("--size", words.size, 2, 2, false);
+        for (const double count : size) {
+            if (count != std::floor(count) || count > 1e9) throw UsageError{"--size takes two whole numbers above 0, not " + quoted(words.size)};
+        }
+        request.columns = static_cast<long long>(size[0]);
+        request.rows = static_cast<long long>(size[1]);
+        if (words.cell.empty()) throw UsageError{"--size needs --cell C, the cells' size"};
+        const std::vector<double> cell = numbersOf("--cell", words.cell, 1, 2, false);
+        request.cellX = cell[0];
+        request.cellY = cell.back();
+        if (!words.origin.empty()) {
+            const std::vector<double> origin = numbersOf("--origin", words.origin, 2, 2, true);
+            request.west = origin[0];
+            request.south = origin[1];
+        }
+    } else if (!words.cell.empty() || !words.origin.empty()) {
+        throw UsageError{"--cell and --origin go with --size: --grid takes them from its raster"};
+    }
+    request.condition = words.condition;
+    if (!words.realizations.empty()) request.realizations = static_cast<int>(wholeOption("--realizations", words.realizations, 1, 1000));
+    if (!words.seed.empty()) {
+        request.seed = static_cast<std::uint64_t>(wholeOption("--seed", words.seed, 0, std::numeric_limits<long long>::max()));
+    }
+    if (!words.threads.empty()) request.threads = static_cast<unsigned>(wholeOption("--threads", words.threads, 1, 256));
+    if (words.output.empty()) throw UsageError{"-o OUT is needed: the directory the realizations are written to"};
+    request.output = words.output;
+    return request;
 }
 
 }  // namespace
@@ -495,7 +620,11 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     app.require_subcommand(1);
     app.formatter_fn([](const CLI::App* shown, const std::string&, CLI::AppFormatMode) {
         const std::string name = shown->get_name();
-        return std::string(name == "measure" ? measureHelp : name == "merge" ? mergeHelp : name == "fit" ? fitHelp : programHelp);
+        return std::string(name == "measure"    ? measureHelp
+                           : name == "merge"  ? mergeHelp
+                           : name == "fit"    ? fitHelp
+                           : name == "simulate" ? simulateHelp
+                                              : programHelp);
     });
     MeasureWords measureWords;
     CLI::App* measure = app.add_subcommand("measure");
@@ -509,27 +638,49 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     FitWords fitWords;
     CLI::App* fit = app.add_subcommand("fit");
     addFitOptions(*fit, fitWords, true);
+    SimulateWords simulateWords;
+    CLI::App* simulate = app.add_subcommand("simulate");
+    simulate->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    simulate->add_option("--model", simulateWords.models)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    simulate->add_option("--grid", simulateWords.grid);
+    simulate->add_option("--size", simulateWords.size);
+    simulate->add_option("--cell", simulateWords.cell);
+    simulate->add_option("--origin", simulateWords.origin);
+    simulate->add_option("--condition", simulateWords.condition);
+    simulate->add_option("--realizations", simulateWords.realizations);
+    simulate->add_option("--seed", simulateWords.seed);
+    simulate->add_option("--threads", simulateWords.threads);
+    simulate->add_option("-o,--output", simulateWords.output);
 
     const auto usageOf = [&] {
-        return measure->parsed() ? measureUsage : merge->parsed() ? mergeUsage : fit->parsed() ? fitUsage : programUsage;
+        return measure->parsed()    ? measureUsage
+               : merge->parsed()    ? mergeUsage
+               : fit->parsed()      ? fitUsage
+               : simulate->parsed() ? simulateUsage
+                                    : programUsage;
     };
     try {
         app.parse(argc, argv);
-        if (fit->parsed()) return CommandLine{Action::fit, {}, {}, fitRequestOf(fitWords), {}};
+        if (fit->parsed()) return CommandLine{Action::fit, {}, {}, fitRequestOf(fitWords), {}, {}};
+        if (simulate->parsed()) return CommandLine{Action::simulate, {}, {}, {}, {}, simulateRequestOf(simulateWords)};
         if (merge->parsed()) {
             if (mergeRequest.output.empty()) throw UsageError{"-o needs a file name"};
             if (mergeRequest.output == classesPathBeside(mergeRequest.output)) {
                 throw UsageError{"-o " + mergeRequest.output + " is where classes.csv is written"};
             }
-            return CommandLine{Action::merge, {}, {}, {}, mergeRequest};
+            return CommandLine{Action::merge, {}, {}, {}, mergeRequest, {}};
         }
-        return CommandLine{Action::measure, {}, requestOf(measureWords), {}, {}};
+        return CommandLine{Action::measure, {}, requestOf(measureWords), {}, {}, {}};
     } catch (const CLI::CallForHelp&) {
-        return CommandLine{Action::help, app.help(), {}, {}, {}};
+        return CommandLine{Action::help, app.help(), {}, {}, {}, {}};
     } catch (const CLI::CallForVersion& e) {
-        return CommandLine{Action::version, std::string(e.what()) + "\n", {}, {}, {}};
+        return CommandLine{Action::version, std::string(e.what()) + "\n", {}, {}, {}, {}};
     } catch (const CLI::ParseError& e) {
-        const CLI::App& where = measure->parsed() ? *measure : merge->parsed() ? *merge : fit->parsed() ? *fit : app;
+        const CLI::App& where = measure->parsed()    ? *measure
+                                : merge->parsed()    ? *merge
+                                : fit->parsed()      ? *fit
+                                : simulate->parsed() ? *simulate
+                                                     : app;
         return usageError(messageOf(e, argc, argv, where), usageOf());
     } catch (const UsageError& e) {
         return usageError(e.message, usageOf());
@@ -539,6 +690,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
 CommandResult runCommand(const CommandLine& command) {
     if (command.action == Action::fit) return runFit(command.fit);
     if (command.action == Action::merge) return runMerge(command.merge);
+    if (command.action == Action::simulate) return runSimulate(command.simulate);
     if (command.action == Action::measureAndFit) return runMeasureAndFit(command.measure, command.fit);
     return runMeasure(command.measure);
 }

@@ -4,6 +4,7 @@
 //   reduzfit measure logs.csv --step 0.5 --lags 40   -> measure, with the request filled in
 //   reduzfit merge a/measured.csv b/measured.csv    -> merge
 //   reduzfit fit measured.csv -o fitted              -> fit
+//   reduzfit simulate --model fitted --size 200,200 --cell 10 -o sims -> simulate
 //   reduzfit logs.csv --step 0.5 --lags 40 -o fitted -> measureAndFit (a file's name first)
 //   reduzfit --help / reduzfit measure --help        -> help, its text for standard output
 //   reduzfit --version                               -> version, "reduzfit (reduzmodel) 1.0.0\n"
@@ -15,10 +16,11 @@
 #include "fit/commands/fit_command.hpp"
 #include "fit/commands/measure_command.hpp"
 #include "fit/commands/merge_command.hpp"
+#include "fit/commands/simulate_command.hpp"
 
 namespace reduz::fit {
 
-enum class Action { measure, merge, fit, measureAndFit, help, version, usageError };
+enum class Action { measure, merge, fit, simulate, measureAndFit, help, version, usageError };
 
 struct CommandLine {
     Action action = Action::usageError;
@@ -26,6 +28,7 @@ struct CommandLine {
     MeasureRequest measure;
     FitRequest fit;
     MergeRequest merge;
+    SimulateRequest simulate;
 };
 
 CommandLine parseCommandLine(int argc, const char* const* argv);

@@ -9,6 +9,7 @@
 #include "fit/base/failures.hpp"
 #include "fit/base/input_file.hpp"
 #include "fit/base/whole_files.hpp"
+#include "fit/commands/output_directory.hpp"
 #include "fit/commands/progress.hpp"
 #include "fit/fitting/fit_tables.hpp"
 #include "fit/fitting/model_file.hpp"
@@ -21,34 +22,6 @@
 namespace reduz::fit {
 
 namespace {
-
-std::string withoutTrailingSlash(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
-}
-
-// DIR is replaced whole: only an empty one or an earlier fit may be, and no input may lie in it.
-void checkReplaceable(const std::string& directory, const std::vector<std::string>& inputs) {
-    struct stat status {};
-    if (::lstat(directory.c_str(), &status) != 0) return;  // new, or a fault the write will name
-    // A link would be replaced by the directory, not followed: said now, not after the fit.
-    if (S_ISLNK(status.st_mode)) {
-        failInput(directory, 0, 0, "is a symbolic link, and is not replaced (name the directory itself)");
-    }
-    if (!S_ISDIR(status.st_mode)) failInput(directory, 0, 0, "is not a directory, and is not replaced");
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const bool empty = fs::is_empty(directory, error);
-    if (!error && !empty && !fs::exists(directory + "/fits.csv", error)) {
-        failInput(directory, 0, 0, "holds files but no fits.csv: it is no earlier fit, and is not replaced");
-    }
-    const fs::path inside = fs::weakly_canonical(directory, error);
-    for (const std::string& input : inputs) {
-        const fs::path file = fs::weakly_canonical(input, error);
-        const auto [end, rest] = std::mismatch(inside.begin(), inside.end(), file.begin(), file.end());
-        if (!error && end == inside.end()) failInput(input, 0, 0, "is inside " + directory + ", which would be replaced");
-    }
-}
 
 std::string padded(const std::string& text, std::size_t width) {
     return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
@@ -362,7 +335,7 @@ CommandResult runFit(const FitRequest& request) {
         const std::string classesPath = request.classes.empty() ? classesPathBeside(request.input) : request.classes;
         std::vector<std::string> inputs = {request.input};
         if (proportions) inputs.push_back(classesPath);
-        checkReplaceable(withoutTrailingSlash(request.output), inputs);
+        checkReplaceable(withoutTrailingSlash(request.output), inputs, "fits.csv", "fit");
         MeasuredCurves curves = readMeasuredCsv(readInputFile(request.input), request.input, request.maxLag);
         if (proportions) readProportions(curves, readInputFile(classesPath), classesPath);
         const std::string summary = "input          " + visible(request.input) + "\n";
@@ -375,7 +348,7 @@ CommandResult runFit(const FitRequest& request) {
 
 CommandResult runMeasureAndFit(const MeasureRequest& measure, const FitRequest& request) {
     return reportingFailures([&] {
-        checkReplaceable(withoutTrailingSlash(request.output), {measure.input});
+        checkReplaceable(withoutTrailingSlash(request.output), {measure.input}, "fits.csv", "fit");
         const Logs logs = readInputLogs(measure);
         const MeasuredInput measuredLogs = measureLogs(measure, logs);
         const Measurement& m = measuredLogs.measurement;

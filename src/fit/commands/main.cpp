@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
         case reduz::fit::Action::measure:
         case reduz::fit::Action::merge:
         case reduz::fit::Action::fit:
+        case reduz::fit::Action::simulate:
         case reduz::fit::Action::measureAndFit:
             return reduz::fit::printResult(reduz::fit::runCommand(command));
         case reduz::fit::Action::help:

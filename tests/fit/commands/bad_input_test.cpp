@@ -203,9 +203,9 @@ TEST(BadInput, OutputOverTheInputIsRefused) {
 
 TEST(BadInput, UsageErrorsPrintTheUsage) {
     const UsageCase cases[] = {
-        {{}, "no command given (the commands are measure, merge and fit)", programUsage},
-        {{"mesure", "logs.csv"}, "unknown command \"mesure\" (the commands are measure, merge and fit)", programUsage},
-        {{"--step", "1"}, "unknown option \"--step\" (the commands are measure, merge and fit)", programUsage},
+        {{}, "no command given (the commands are measure, merge, fit and simulate)", programUsage},
+        {{"mesure", "logs.csv"}, "unknown command \"mesure\" (the commands are measure, merge, fit and simulate)", programUsage},
+        {{"--step", "1"}, "unknown option \"--step\" (the commands are measure, merge, fit and simulate)", programUsage},
         {{"measure", "--step", "1"}, "INPUT is required", measureUsage},
         {{"measure", "logs.csv"}, "--step is required", measureUsage},
         {{"measure", "logs.csv", "--step"}, "--step needs a value", measureUsage},

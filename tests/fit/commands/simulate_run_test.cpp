@@ -1,0 +1,153 @@
+// `reduzfit simulate` through the real binary: a two-class Markov chain along a row comes back
+// from its realizations; a datum's neighbour follows the model each way of an axis; data keep
+// their class; the bytes do not depend on the threads; and what it refuses, with one line,
+// exit status 2 and nothing written.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fit/fit_run.hpp"
+
+namespace reduz::testing {
+namespace {
+
+// A chain leaving a at 0.2 and b at 0.1 a unit: proportions 1/3, 2/3.
+const std::string markov = "key,from,to,value\nfamily,,,markov\nstep,,,1\nmax_lag,,,10\nclass,a,,0.3333333333333333\n"
+                           "class,b,,0.6666666666666666\nrate,a,a,-0.2\nrate,a,b,0.2\nrate,b,a,0.1\nrate,b,b,-0.1\n";
+// Three classes passing round a -> b -> c -> a: t_ab(1) is far from t_ba(1), so either way
+// of an axis taken for the other shows.
+const std::string cycle = "key,from,to,value\nfamily,,,markov\nstep,,,1\nmax_lag,,,4\nclass,a,,0\nclass,b,,0\nclass,c,,0\n"
+                          "rate,a,a,-1\nrate,a,b,1\nrate,a,c,0\nrate,b,a,0\nrate,b,b,-1\nrate,b,c,1\n"
+                          "rate,c,a,1\nrate,c,b,0\nrate,c,c,-1\n";
+
+// The cells of an ESRI grid's rows, its header of 5 lines left out.
+std::vector<std::vector<std::string>> cellsOf(const std::string& text) {
+    std::istringstream lines(text);
+    std::string line;
+    std::vector<std::vector<std::string>> rows;
+    for (int n = 0; std::getline(lines, line); ++n) {
+        if (n < 5) continue;
+        std::istringstream values(line);
+        rows.emplace_back();
+        for (std::string v; values >> v;) rows.back().push_back(v);
+    }
+    return rows;
+}
+
+// check.csv's value in that column for the axis, lag and pair.
+double checked(const std::string& check, const std::string& key, int column) {
+    std::istringstream lines(check);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(key, 0) != 0) continue;
+        std::istringstream fields(line);
+        std::string field;
+        for (int c = 0; c <= column; ++c) std::getline(fields, field, ',');
+        return std::stod(field);
+    }
+    ADD_FAILURE() << "no row " << key;
+    return NAN;
+}
+
+TEST(SimulateRun, AMarkovChainAlongARowComesBack) {
+    const FitRun run = runFit({"simulate", "--model", "m", "--size", "2000,1", "--cell", "1", "--realizations", "10", "-o", "sims"},
+                              {{"m/", ""}, {"m/model.csv", markov}});
+    ASSERT_EQ(run.result.status, 0) << run.result.err;
+    const std::string& check = run.files.at("sims/check.csv");
+    for (const char* key : {"x,1,1,a,a", "x,3,3,a,a", "x,1,1,b,a", "x,8,8,b,b"}) {
+        EXPECT_NEAR(checked(check, key, 6), checked(check, key, 5), 0.02) << key;
+    }
+    EXPECT_EQ(run.files.at("sims/classes.csv").substr(0, 27), "code,class,model,simulated\n");
+    EXPECT_EQ(cellsOf(run.files.at("sims/realization-010.asc")).front().size(), 2000u);
+}
+
+// On a row of two cells with a datum in one, the other cell's class is drawn from the model
+// from the datum to it: east of the datum t(+1), west of it t(-1) = p_j t_ji(1) / p_i.
+TEST(SimulateRun, ADatumsNeighbourFollowsTheModelEachWay) {
+    for (const bool east : {true, false}) {
+        SCOPED_TRACE(east ? "datum to the west" : "datum to the east");
+        const std::string data = std::string("x,y,class\n") + (east ? "0.5" : "1.5") + ",0.5,a\n";
+        const FitRun run = runFit({"simulate", "--model", "m", "--size", "2,1", "--cell", "1", "--condition", "data.csv",
+                                   "--realizations", "600", "--seed", "7", "-o", "sims"},
+                                  {{"m/", ""}, {"m/model.csv", cycle}, {"data.csv", data}});
+        ASSERT_EQ(run.result.status, 0) << run.result.err;
+        std::map<std::string, int> seen;
+        for (int r = 1; r <= 600; ++r) {
+            char name[40];
+            std::snprintf(name, sizeof name, "sims/realization-%03d.asc", r);
+            const std::vector<std::string> row = cellsOf(run.files.at(name)).front();
+            EXPECT_EQ(row[east ? 0 : 1], "1") << "the datum keeps its class";
+            ++seen[row[east ? 1 : 0]];
+        }
+        // T(1) = e^Q of the cycle: t_aa 0.4297, t_ab 0.3833, t_ac 0.1870; its proportions are
+        // equal, so t_ab(-1) = t_ba(1) = 0.1870
+        const double towardsB = east ? 0.3833 : 0.1870;
+        EXPECT_NEAR(seen["2"] / 600.0, towardsB, 0.05);
+        EXPECT_NEAR(seen["1"] / 600.0, 0.4297, 0.05);
+    }
+}
+
+TEST(SimulateRun, TheSameBytesOnOneThreadAndOnTwo) {
+    const std::map<std::string, std::string> inputs = {{"m/", ""}, {"m/model.csv", markov}, {"data.csv", "x,y,class\n3,4,a\n7,2,b\n"}};
+    std::map<std::string, std::string> files[2];
+    for (const int threads : {1, 2}) {
+        const FitRun run = runFit({"simulate", "--model", "m", "--size", "30,20", "--cell", "0.5", "--condition", "data.csv",
+                                   "--realizations", "4", "--seed", "42", "--threads", std::to_string(threads), "-o", "sims"},
+                                  inputs);
+        ASSERT_EQ(run.result.status, 0) << run.result.err;
+        files[threads - 1] = run.files;
+    }
+    EXPECT_EQ(files[0], files[1]);
+    // (3, 4) is column 6, row 12 of 20 rows of 0.5 down from the north edge at 10
+    EXPECT_EQ(cellsOf(files[0].at("sims/realization-003.asc"))[12][6], "1");
+    EXPECT_EQ(cellsOf(files[0].at("sims/probability-a.asc"))[12][6], "1");
+}
+
+TEST(SimulateRun, RefusedWithOneLine) {
+    const std::string usage = "Usage: reduzfit simulate --model [AXIS=]DIR (--grid RASTER | --size NX,NY --cell C) -o OUT "
+                              "[OPTION]...\nTry 'reduzfit simulate --help' for more information.\n";
+    struct Case {
+        std::vector<std::string> options;  // after "simulate --model m"
+        std::string data;                  // data.csv, when not empty
+        std::string err;                   // after "reduzfit: "
+    };
+    const Case cases[] = {
+        {{"--size", "4,4", "--cell", "1", "--condition", "data.csv", "-o", "s"}, "x,y,class\n1,1,c\n",
+         "data.csv: class \"c\" is not one of the model's classes"},
+        {{"--size", "4,4", "--cell", "1", "--condition", "data.csv", "-o", "s"}, "x,y,class\n4,1,a\n",
+         "data.csv: the point (4, 1) lies outside the grid"},
+        {{"--size", "4,4", "--cell", "1", "--condition", "data.csv", "-o", "s"}, "x,y,class\n1.2,1.2,a\n1.7,1.4,b\n",
+         "data.csv: two data of different classes (a and b) fall in one cell"},
+        {{"--size", "10000,10000", "--cell", "1", "-o", "s"}, "",
+         "s: 100000000 cells and 1 realizations: more than the 50000000 cells and 2^31 cells over all the realizations a "
+         "simulation holds"},
+        {{"--size", "4,4", "-o", "s"}, "", "--size needs --cell C, the cells' size\n" + usage},
+        {{"--size", "4,0", "--cell", "1", "-o", "s"}, "", "--size takes 2 numbers above 0 joined by a comma, not \"4,0\"\n" + usage},
+        {{"--size", "4,4", "--cell", "1"}, "", "-o OUT is needed: the directory the realizations are written to\n" + usage},
+        {{"--size", "4,4", "--cell", "1", "--realizations", "0", "-o", "s"}, "",
+         "--realizations must be a whole number from 1 to 1000, not \"0\"\n" + usage},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.err);
+        std::map<std::string, std::string> inputs = {{"m/", ""}, {"m/model.csv", markov}};
+        if (!c.data.empty()) inputs["data.csv"] = c.data;
+        std::map<std::string, std::string> files = inputs;
+        files.erase("m/");
+        std::vector<std::string> arguments = {"simulate", "--model", "m"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const FitRun run = runFit(arguments, inputs);
+        EXPECT_EQ(run.result.err, "reduzfit: " + c.err + (c.err.ends_with("\n") ? "" : "\n"));
+        EXPECT_EQ(run.result.status, 2);
+        EXPECT_EQ(run.files, files);
+    }
+    const FitRun missing = runFit({"simulate", "--model", "none", "--size", "2,2", "--cell", "1", "-o", "s"}, {});
+    EXPECT_EQ(missing.result.err, "reduzfit: none/model.csv: No such file or directory\n");
+    EXPECT_EQ(missing.result.status, 2);
+}
+
+}  // namespace
+}  // namespace reduz::testing
