@@ -1,6 +1,7 @@
 #pragma once
 // Markov chain random field simulation of one realization on a 2-D grid. The cells to simulate
-// are visited on a random path; at each, the nearest known cell (datum or simulated before)
+// are visited on a random multigrid path (the cells of a lattice of 64 first, then of 32, ...,
+// each lattice in random order); at each, the nearest known cell (datum or simulated before)
 // along each of the four axis directions, within the axis model's reach, gives
 //   P(k | neighbours) ∝ t_{n1,k}(h1) · Π_{g≥2} t_{k,ng}(hg),
 // n1 the nearest neighbour, the first factor from it towards the cell and the others from the
