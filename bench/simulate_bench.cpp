@@ -1,0 +1,66 @@
+// Simulation: one realization of 1000 x 1000 cells of 4 classes on one core, and 20 of them on
+// every core (each drawn whole by one thread), from a Markov chain of ranges of a few cells;
+// and the realizations measured again, as check.csv does.
+
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "fit/base/parallel_tasks.hpp"
+#include "fit/fitting/markov_rates.hpp"
+#include "fit/simulating/mcrf.hpp"
+#include "fit/simulating/realization_check.hpp"
+
+namespace {
+
+using namespace reduz::fit;
+
+// Four classes leaving at 0.2 to 0.5 a cell, tabulated to 20 cells along both axes.
+SimModel benchModel() {
+    ValidModel model;
+    model.family = Family::markov;
+    model.classes = 4;
+    model.step = 1;
+    model.maxLag = 20;
+    model.markov = markovChainOf(4, {-0.3, 0.1, 0.1, 0.1, 0.05, -0.2, 0.1, 0.05, 0.2, 0.2, -0.5, 0.1, 0.1, 0.1, 0.1, -0.3});
+    SimModel sim;
+    sim.classes = 4;
+    sim.proportions = proportionsOf(model);
+    sim.x = axisTable(model, 1);
+    sim.y = sim.x;
+    return sim;
+}
+
+const SimGrid grid{1000, 1000, 1, 1, 0, 0, ""};
+
+void oneRealization(benchmark::State& state) {
+    const SimModel model = benchModel();
+    const KnownCells known(1000000, -1);
+    for (auto _ : state) benchmark::DoNotOptimize(simulateRealization(grid, model, known, 1).data());
+    state.SetItemsProcessed(state.iterations() * 1000000);
+}
+
+void twentyRealizations(benchmark::State& state) {
+    const SimModel model = benchModel();
+    const KnownCells known(1000000, -1);
+    for (auto _ : state) {
+        std::vector<std::vector<std::uint8_t>> all(20);
+        runTasks(20, 0, [&](int r) { all[static_cast<std::size_t>(r)] = simulateRealization(grid, model, known, realizationSeed(1, r)); });
+        benchmark::DoNotOptimize(all.data());
+    }
+}
+
+void checkTwenty(benchmark::State& state) {
+    const SimModel model = benchModel();
+    const KnownCells known(1000000, -1);
+    std::vector<std::vector<std::uint8_t>> all(20);
+    runTasks(20, 0, [&](int r) { all[static_cast<std::size_t>(r)] = simulateRealization(grid, model, known, realizationSeed(1, r)); });
+    for (auto _ : state) benchmark::DoNotOptimize(checkRealizations(grid, model, all, 20).data());
+}
+
+}  // namespace
+
+BENCHMARK(oneRealization)->Name("simulate/1000x1000-4-classes/one-core")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(twentyRealizations)->Name("simulate/1000x1000-4-classes/20-realizations-every-core")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(checkTwenty)->Name("check/1000x1000-20-realizations-20-lags")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_MAIN();
