@@ -1,6 +1,7 @@
-// Simulation: one realization of 1000 x 1000 cells of 4 classes on one core, and 20 of them on
-// every core (each drawn whole by one thread), from a Markov chain of ranges of a few cells;
-// and the realizations measured again, as check.csv does.
+// Simulation: one realization of 1000 x 1000 cells of 4 classes on one core, drawn and then
+// quenched as the command does them, and 20 of them on every core (each drawn whole by one
+// thread), from a Markov chain of ranges of a few cells; and the realizations measured again,
+// as check.csv does.
 
 #include <benchmark/benchmark.h>
 
@@ -9,6 +10,7 @@
 #include "fit/base/parallel_tasks.hpp"
 #include "fit/fitting/markov_rates.hpp"
 #include "fit/simulating/mcrf.hpp"
+#include "fit/simulating/quench.hpp"
 #include "fit/simulating/realization_check.hpp"
 
 namespace {
@@ -33,10 +35,16 @@ SimModel benchModel() {
 
 const SimGrid grid{1000, 1000, 1, 1, 0, 0, ""};
 
+std::vector<std::uint8_t> realization(const SimModel& model, const KnownCells& known, std::uint64_t seed, bool quenched) {
+    std::vector<std::uint8_t> cells = simulateRealization(grid, model, known, seed);
+    if (quenched) quenchRealization(grid, model, known, cells, seed, 10, 1);
+    return cells;
+}
+
 void oneRealization(benchmark::State& state) {
     const SimModel model = benchModel();
     const KnownCells known(1000000, -1);
-    for (auto _ : state) benchmark::DoNotOptimize(simulateRealization(grid, model, known, 1).data());
+    for (auto _ : state) benchmark::DoNotOptimize(realization(model, known, 1, state.range(0) != 0).data());
     state.SetItemsProcessed(state.iterations() * 1000000);
 }
 
@@ -45,7 +53,7 @@ void twentyRealizations(benchmark::State& state) {
     const KnownCells known(1000000, -1);
     for (auto _ : state) {
         std::vector<std::vector<std::uint8_t>> all(20);
-        runTasks(20, 0, [&](int r) { all[static_cast<std::size_t>(r)] = simulateRealization(grid, model, known, realizationSeed(1, r)); });
+        runTasks(20, 0, [&](int r) { all[static_cast<std::size_t>(r)] = realization(model, known, realizationSeed(1, r), true); });
         benchmark::DoNotOptimize(all.data());
     }
 }
@@ -60,7 +68,8 @@ void checkTwenty(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(oneRealization)->Name("simulate/1000x1000-4-classes/one-core")->Unit(benchmark::kMillisecond)->UseRealTime();
+// 0: drawn alone; 1: drawn and quenched
+BENCHMARK(oneRealization)->Name("simulate/1000x1000-4-classes/one-core")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(twentyRealizations)->Name("simulate/1000x1000-4-classes/20-realizations-every-core")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(checkTwenty)->Name("check/1000x1000-20-realizations-20-lags")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_MAIN();

@@ -145,7 +145,8 @@ constexpr const char* simulateHelp = R"(Usage: reduzfit simulate --model [AXIS=]
 Draw realizations of a categorical map from the valid model a fit wrote to DIR
 (its model.csv), by Markov chain random field simulation on a random path:
 each cell takes its class from the nearest known cell along each axis
-direction. Data cells keep their class in every realization. OUT receives
+direction; each realization is then quenched towards the model's curves.
+Data cells keep their class in every realization. OUT receives
 realization-001.asc, ... (ESRI ASCII grids), classes.csv, probability-CLASS.asc
 (each class's share of the realizations at each cell), most-probable.asc and
 check.csv: the realizations measured again east and north against the model.

@@ -1,6 +1,7 @@
 #pragma once
 // `reduzfit simulate`: realizations of a 2-D categorical field from the valid model a fit wrote
-// (DIR/model.csv), conditioned on data, written whole to OUT with the classes, each class's
+// (DIR/model.csv), each drawn (mcrf.hpp) and quenched towards the model (quench.hpp),
+// conditioned on data, written whole to OUT with the classes, each class's
 // probability, the most probable map, and the realizations measured again against the model.
 //
 //   runSimulate({models {all: "fitted"}, size 200 x 200, cell 10, realizations 20, seed 1, "sims"})

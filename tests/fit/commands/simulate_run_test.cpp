@@ -65,30 +65,38 @@ TEST(SimulateRun, AMarkovChainAlongARowComesBack) {
     EXPECT_EQ(cellsOf(run.files.at("sims/realization-010.asc")).front().size(), 2000u);
 }
 
-// On a row of two cells with a datum in one, the other cell's class is drawn from the model
-// from the datum to it: east of the datum t(+1), west of it t(-1) = p_j t_ji(1) / p_i.
-TEST(SimulateRun, ADatumsNeighbourFollowsTheModelEachWay) {
-    for (const bool east : {true, false}) {
-        SCOPED_TRACE(east ? "datum to the west" : "datum to the east");
-        const std::string data = std::string("x,y,class\n") + (east ? "0.5" : "1.5") + ",0.5,a\n";
-        const FitRun run = runFit({"simulate", "--model", "m", "--size", "2,1", "--cell", "1", "--condition", "data.csv",
-                                   "--realizations", "600", "--seed", "7", "-o", "sims"},
-                                  {{"m/", ""}, {"m/model.csv", cycle}, {"data.csv", data}});
-        ASSERT_EQ(run.result.status, 0) << run.result.err;
-        std::map<std::string, int> seen;
-        for (int r = 1; r <= 600; ++r) {
-            char name[40];
-            std::snprintf(name, sizeof name, "sims/realization-%03d.asc", r);
-            const std::vector<std::string> row = cellsOf(run.files.at(name)).front();
-            EXPECT_EQ(row[east ? 0 : 1], "1") << "the datum keeps its class";
-            ++seen[row[east ? 1 : 0]];
-        }
-        // T(1) = e^Q of the cycle: t_aa 0.4297, t_ab 0.3833, t_ac 0.1870; its proportions are
-        // equal, so t_ab(-1) = t_ba(1) = 0.1870
-        const double towardsB = east ? 0.3833 : 0.1870;
-        EXPECT_NEAR(seen["2"] / 600.0, towardsB, 0.05);
-        EXPECT_NEAR(seen["1"] / 600.0, 0.4297, 0.05);
+// Nine data of class a far apart on 60 x 60 cells: the cell east of each is drawn from the
+// model from the datum to it, t(+1); the cell west of it from t(-1) = p_j t_ji(1) / p_i.
+TEST(SimulateRun, ADatumsNeighboursFollowTheModelEachWay) {
+    std::string data = "x,y,class\n";
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) data += std::to_string(10 + 20 * i) + ".5," + std::to_string(10 + 20 * j) + ".5,a\n";
     }
+    const FitRun run = runFit({"simulate", "--model", "m", "--size", "60,60", "--cell", "1", "--condition", "data.csv",
+                               "--realizations", "60", "--seed", "7", "-o", "sims"},
+                              {{"m/", ""}, {"m/model.csv", cycle}, {"data.csv", data}});
+    ASSERT_EQ(run.result.status, 0) << run.result.err;
+    std::map<std::string, int> east, west;
+    for (int r = 1; r <= 60; ++r) {
+        char name[40];
+        std::snprintf(name, sizeof name, "sims/realization-%03d.asc", r);
+        const std::vector<std::vector<std::string>> rows = cellsOf(run.files.at(name));
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) {
+                const std::vector<std::string>& row = rows[static_cast<std::size_t>(59 - 10 - 20 * j)];
+                const std::size_t column = static_cast<std::size_t>(10 + 20 * i);
+                EXPECT_EQ(row[column], "1") << "the datum keeps its class";
+                ++east[row[column + 1]];
+                ++west[row[column - 1]];
+            }
+        }
+    }
+    // T(1) = e^Q of the cycle: t_aa 0.4297, t_ab 0.3833, t_ac 0.1870; its proportions are
+    // equal, so t_ab(-1) = t_ba(1) = 0.1870
+    EXPECT_NEAR(east["1"] / 540.0, 0.4297, 0.07);
+    EXPECT_NEAR(east["2"] / 540.0, 0.3833, 0.07);
+    EXPECT_NEAR(west["1"] / 540.0, 0.4297, 0.07);
+    EXPECT_NEAR(west["2"] / 540.0, 0.1870, 0.07);
 }
 
 TEST(SimulateRun, TheSameBytesOnOneThreadAndOnTwo) {

@@ -1,0 +1,28 @@
+#pragma once
+// Quenching a realization towards its model: cells other than data take, one at a time, the
+// class of a neighbour whenever that brings the realization's own transiograms closer to the
+// model's, E = Σ over x and y, lags 1..L and pairs i, j of (N_ij / N_i - t_ij)², the pairs
+// counted as check.csv measures them (a partner east along x, north along y). Zero-temperature
+// annealing: a change that does not lower E is undone. Each change costs about 6 K L counts.
+//
+//   a row of cells a b a a on a chain whose t_aa(1) is high: the b may become a; a datum never does
+
+#include <cstdint>
+#include <vector>
+
+#include "fit/simulating/mcrf.hpp"
+
+namespace reduz::fit {
+
+struct QuenchSummary {
+    double before = 0;  // E of the realization as drawn
+    double after = 0;
+    long long changes = 0;
+};
+
+// `lags` the lags 1..L matched (the reach of each axis at most), `sweeps` the visits of every
+// cell, each sweep in a random order drawn from `seed`.
+QuenchSummary quenchRealization(const SimGrid& grid, const SimModel& model, const KnownCells& known,
+                                std::vector<std::uint8_t>& cells, std::uint64_t seed, int lags, int sweeps);
+
+}  // namespace reduz::fit
