@@ -15,11 +15,13 @@
 #include "fit/base/whole_files.hpp"
 #include "fit/commands/output_directory.hpp"
 #include "fit/fitting/model_file.hpp"
+#include "fit/fitting/panel_plot.hpp"
 #include "fit/measuring/gdal_raster.hpp"
 #include "fit/measuring/point_csv.hpp"
 #include "fit/simulating/mcrf.hpp"
 #include "fit/simulating/quench.hpp"
 #include "fit/simulating/realization_check.hpp"
+#include "fit/simulating/sim_plot.hpp"
 
 namespace reduz::fit {
 
@@ -240,10 +242,16 @@ CommandResult runSimulate(const SimulateRequest& request) {
                                  return shortest(static_cast<double>(counts[c * n + k]) / request.realizations);
                              })});
         }
-        files.push_back({"most-probable.asc", gridText(grid, [&](std::size_t c) {
-                             const auto first = counts.begin() + static_cast<std::ptrdiff_t>(c * n);
-                             return std::to_string(codes[static_cast<std::size_t>(std::max_element(first, first + static_cast<std::ptrdiff_t>(n)) - first)]);
-                         })});
+        std::vector<std::uint8_t> mostProbable(static_cast<std::size_t>(cells));
+        for (std::size_t c = 0; c < mostProbable.size(); ++c) {
+            const auto first = counts.begin() + static_cast<std::ptrdiff_t>(c * n);
+            mostProbable[c] = static_cast<std::uint8_t>(std::max_element(first, first + static_cast<std::ptrdiff_t>(n)) - first);
+        }
+        files.push_back({"most-probable.asc", gridText(grid, [&](std::size_t c) { return std::to_string(codes[mostProbable[c]]); })});
+        const std::string script = realizationsScript(grid, classes, known, realizations, mostProbable);
+        files.push_back({"realizations.gp", script});
+        const Drawing drawing = drawScript(script);
+        if (drawing.drawn) files.push_back({"realizations.png", drawing.png});
         files.push_back({"classes.csv", classesText});
         const std::vector<CheckRow> check = checkRealizations(grid, model, realizations, request.checkLags);
         files.push_back({"check.csv", checkCsv(classes, grid, check)});
@@ -275,8 +283,10 @@ CommandResult runSimulate(const SimulateRequest& request) {
                        visible(classes[static_cast<std::size_t>(worst->to)]) + "\n";
         }
         const std::string left = writeWholeDirectory(out, files);
+        if (!drawing.drawn) summary += "picture        not drawn: " + drawing.why + "\n";
         summary += "written        " + visible(out) + "/: " + std::to_string(realizations.size()) +
-                   " realizations, probability of each class, most-probable.asc, classes.csv, check.csv\n";
+                   " realizations, probability of each class, most-probable.asc, classes.csv, check.csv, realizations.gp" +
+                   (drawing.drawn ? ", realizations.png" : "") + "\n";
         return CommandResult{0, summary + (left.empty() ? "" : left + "\n"), ""};
     });
 }

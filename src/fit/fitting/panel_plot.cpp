@@ -17,7 +17,9 @@ namespace {
 // would not serve: gnuplot 5.4 misreads '' at a string's start or twice in a row, and counts the
 // quote marks of either kind inside the other.) A line break is \n; a carriage return or a NUL,
 // which gnuplot cannot show, is a blank.
-std::string quoted(const std::string& text) {
+}  // namespace
+
+std::string gnuplotString(const std::string& text) {
     std::string out = "\"";
     for (char c : text) {
         switch (c) {
@@ -33,6 +35,10 @@ std::string quoted(const std::string& text) {
     }
     return out + "\"";
 }
+
+namespace {
+
+std::string quoted(const std::string& text) { return gnuplotString(text); }
 
 std::string fixed(double value, int decimals) {
     char text[64];
@@ -131,12 +137,17 @@ std::string panelScript(const MeasuredCurves& curves, const FitSet& set, const s
 }
 
 Drawing drawPanel(const std::string& script, std::size_t classes, std::chrono::seconds limit) {
-    Drawing drawing;
     if (classes > panelClassesAtMost) {
+        Drawing drawing;
         drawing.why = std::to_string(classes) + " classes are too many to draw (at most " +
                       std::to_string(panelClassesAtMost) + ")";
         return drawing;
     }
+    return drawScript(script, limit);
+}
+
+Drawing drawScript(const std::string& script, std::chrono::seconds limit) {
+    Drawing drawing;
     const ChildRun run = runChild({"gnuplot"}, "output = ''\n" + script, limit);
     if (!run.started) {
         drawing.why = "gnuplot is not installed";

@@ -37,4 +37,11 @@ struct Drawing {
 
 Drawing drawPanel(const std::string& script, std::size_t classes, std::chrono::seconds limit = panelTimeLimit);
 
+// gnuplot run on a script that writes a PNG to standard output when `output` is ''.
+Drawing drawScript(const std::string& script, std::chrono::seconds limit = panelTimeLimit);
+
+// A gnuplot string that shows the text as it is and is never run (backquotes and @ escaped):
+//   gnuplotString("a`b") -> the 8 bytes "a\140b" with their double quotes
+std::string gnuplotString(const std::string& text);
+
 }  // namespace reduz::fit

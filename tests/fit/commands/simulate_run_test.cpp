@@ -63,6 +63,11 @@ TEST(SimulateRun, AMarkovChainAlongARowComesBack) {
     }
     EXPECT_EQ(run.files.at("sims/classes.csv").substr(0, 27), "code,class,model,simulated\n");
     EXPECT_EQ(cellsOf(run.files.at("sims/realization-010.asc")).front().size(), 2000u);
+    // the picture's script holds its data; gnuplot, where installed, drew it
+    EXPECT_NE(run.files.at("sims/realizations.gp").find("plot $best matrix with image"), std::string::npos);
+    if (run.files.count("sims/realizations.png") != 0) {
+        EXPECT_EQ(run.files.at("sims/realizations.png").substr(0, 4), "\x89PNG");
+    }
 }
 
 // Nine data of class a far apart on 60 x 60 cells: the cell east of each is drawn from the
