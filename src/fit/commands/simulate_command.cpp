@@ -1,10 +1,12 @@
 #include "fit/commands/simulate_command.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <map>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "fit/base/csv_text.hpp"
@@ -12,12 +14,14 @@
 #include "fit/base/input_file.hpp"
 #include "fit/base/number_text.hpp"
 #include "fit/base/parallel_tasks.hpp"
+#include "fit/base/text_case.hpp"
 #include "fit/base/whole_files.hpp"
 #include "fit/commands/output_directory.hpp"
 #include "fit/fitting/model_file.hpp"
 #include "fit/fitting/panel_plot.hpp"
 #include "fit/measuring/gdal_raster.hpp"
 #include "fit/measuring/point_csv.hpp"
+#include "fit/simulating/geotiff_out.hpp"
 #include "fit/simulating/mcrf.hpp"
 #include "fit/simulating/quench.hpp"
 #include "fit/simulating/realization_check.hpp"
@@ -116,19 +120,27 @@ std::vector<long long> codesOf(const std::vector<std::string>& classes) {
     return codes;
 }
 
+// A number of the header in plain decimals, as every reader of ESRI grids takes it: 500000, not
+// 5e+05; the shortest that reads back as the same double.
+std::string plain(double value) {
+    char text[400];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    return error == std::errc() ? std::string(text, end) : shortest(value);
+}
+
 std::string gridHeader(const SimGrid& grid) {
     std::string text = "ncols ";
     text += std::to_string(grid.columns);
     text += "\nnrows ";
     text += std::to_string(grid.rows);
     text += "\nxllcorner ";
-    text += shortest(grid.west);
+    text += plain(grid.west);
     text += "\nyllcorner ";
-    text += shortest(grid.south);
+    text += plain(grid.south);
     text += "\n";
     // GDAL reads dx and dy for cells that are not square.
-    text += grid.cellX == grid.cellY ? "cellsize " + shortest(grid.cellX) + "\n"
-                                     : "dx " + shortest(grid.cellX) + "\ndy " + shortest(grid.cellY) + "\n";
+    text += grid.cellX == grid.cellY ? "cellsize " + plain(grid.cellX) + "\n"
+                                     : "dx " + plain(grid.cellX) + "\ndy " + plain(grid.cellY) + "\n";
     return text;
 }
 
@@ -217,6 +229,13 @@ CommandResult runSimulate(const SimulateRequest& request) {
         });
 
         const std::vector<long long> codes = codesOf(classes);
+        // A grid from a GeoTIFF gets its maps as GeoTIFF too, with its georeference.
+        const bool geoTiffs = !request.grid.empty() && (endsIgnoringCase(request.grid, ".tif") || endsIgnoringCase(request.grid, ".tiff"));
+        const auto codesOfCells = [&](const std::vector<std::uint8_t>& classOf) {
+            std::vector<long long> written(classOf.size());
+            for (std::size_t c = 0; c < classOf.size(); ++c) written[c] = codes[classOf[c]];
+            return written;
+        };
         const std::size_t n = classes.size();
         std::vector<FileText> files;
         std::vector<std::int64_t> counts(static_cast<std::size_t>(cells) * n, 0), total(n, 0);
@@ -229,6 +248,7 @@ CommandResult runSimulate(const SimulateRequest& request) {
             char name[40];
             std::snprintf(name, sizeof name, "realization-%03zu.asc", r + 1);
             files.push_back({name, gridText(grid, [&](std::size_t c) { return std::to_string(codes[cellsOf[c]]); })});
+            if (geoTiffs) files.push_back({std::string(name, std::strlen(name) - 3) + "tif", geoTiff(grid, codesOfCells(cellsOf))});
         }
         std::string classesText = "code,class,model,simulated\n";
         const double all = static_cast<double>(cells) * request.realizations;
@@ -248,6 +268,7 @@ CommandResult runSimulate(const SimulateRequest& request) {
             mostProbable[c] = static_cast<std::uint8_t>(std::max_element(first, first + static_cast<std::ptrdiff_t>(n)) - first);
         }
         files.push_back({"most-probable.asc", gridText(grid, [&](std::size_t c) { return std::to_string(codes[mostProbable[c]]); })});
+        if (geoTiffs) files.push_back({"most-probable.tif", geoTiff(grid, codesOfCells(mostProbable))});
         const std::string script = realizationsScript(grid, classes, known, realizations, mostProbable);
         files.push_back({"realizations.gp", script});
         const Drawing drawing = drawScript(script);

@@ -120,6 +120,28 @@ TEST(SimulateRun, TheSameBytesOnOneThreadAndOnTwo) {
     EXPECT_EQ(cellsOf(files[0].at("sims/probability-a.asc"))[12][6], "1");
 }
 
+// The example GeoTIFF as the grid: its classed cells are kept, its NoData corner drawn, and
+// each map comes as GeoTIFF too, beside its ESRI grid.
+TEST(SimulateRun, AGeoTiffGridGivesGeoTiffMaps) {
+    const std::vector<std::string> names = {"forest", "grassland", "cropland", "water", "urban"};
+    std::string model = "key,from,to,value\nfamily,,,markov\nstep,,,30\nmax_lag,,,5\n";
+    for (const std::string& name : names) model += "class," + name + ",,0\n";
+    for (const std::string& from : names) {
+        for (const std::string& to : names) model += "rate," + from + "," + to + "," + (from == to ? "-0.04" : "0.01") + "\n";
+    }
+    const std::string folder = std::string(REDUZ_SOURCE_DIR) + "/examples/raster/";
+    const FitRun run = runFit({"simulate", "--model", "m", "--grid", "landcover.tif", "-o", "sims"},
+                              {{"m/", ""}, {"m/model.csv", model}, {"landcover.tif", readFile(folder + "landcover.tif")},
+                               {"landcover.tif.aux.xml", readFile(folder + "landcover.tif.aux.xml")}});
+    ASSERT_EQ(run.result.status, 0) << run.result.err;
+    EXPECT_NE(run.result.out.find("data           2352 cells\n"), std::string::npos) << run.result.out;
+    for (const char* tiff : {"sims/realization-001.tif", "sims/most-probable.tif"}) {
+        EXPECT_EQ(run.files.at(tiff).substr(0, 4), std::string("II*\0", 4)) << tiff;
+    }
+    // the raster's first cell, grassland (the model's second class: code 2), kept
+    EXPECT_EQ(cellsOf(run.files.at("sims/realization-001.asc")).front().front(), "2");
+}
+
 TEST(SimulateRun, RefusedWithOneLine) {
     const std::string usage = "Usage: reduzfit simulate --model [AXIS=]DIR (--grid RASTER | --size NX,NY --cell C) -o OUT "
                               "[OPTION]...\nTry 'reduzfit simulate --help' for more information.\n";
