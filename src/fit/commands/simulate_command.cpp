@@ -16,9 +16,11 @@
 #include "fit/base/parallel_tasks.hpp"
 #include "fit/base/text_case.hpp"
 #include "fit/base/whole_files.hpp"
+#include "fit/commands/measure_command.hpp"
 #include "fit/commands/output_directory.hpp"
 #include "fit/fitting/model_file.hpp"
 #include "fit/fitting/panel_plot.hpp"
+#include "fit/measuring/ascii_grid.hpp"
 #include "fit/measuring/gdal_raster.hpp"
 #include "fit/measuring/point_csv.hpp"
 #include "fit/simulating/geotiff_out.hpp"
@@ -93,16 +95,6 @@ void pointData(const std::string& path, const SimGrid& grid, const std::vector<s
         if (!cell) failInput(path, 0, 0, "the point (" + shortest(p.x) + ", " + shortest(p.y) + ") lies outside the grid");
         setKnown(known, *cell, index[static_cast<std::size_t>(p.code)], classes, path);
     }
-}
-
-bool namesGrid(const std::string& path) {
-    for (const std::string_view ending : {".tif", ".tiff", ".vrt", ".img", ".asc"}) {
-        if (path.size() >= ending.size() && std::equal(ending.rbegin(), ending.rend(), path.rbegin(),
-                                                       [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); })) {
-            return true;
-        }
-    }
-    return false;
 }
 
 // The codes written for the classes: their own names where every one is a distinct whole
@@ -207,7 +199,7 @@ CommandResult runSimulate(const SimulateRequest& request) {
         KnownCells known(static_cast<std::size_t>(cells), -1);
         if (!request.grid.empty()) rasterData(request.grid, grid, classes, known);
         if (!request.condition.empty()) {
-            if (namesGrid(request.condition)) {
+            if (namesRaster(request.condition) || namesMap(request.condition)) {
                 rasterData(request.condition, grid, classes, known);
             } else {
                 pointData(request.condition, grid, classes, known);
@@ -308,7 +300,7 @@ CommandResult runSimulate(const SimulateRequest& request) {
         summary += "written        " + visible(out) + "/: " + std::to_string(realizations.size()) +
                    " realizations, probability of each class, most-probable.asc, classes.csv, check.csv, realizations.gp" +
                    (drawing.drawn ? ", realizations.png" : "") + "\n";
-        return CommandResult{0, summary + (left.empty() ? "" : left + "\n"), ""};
+        return CommandResult{0, summary, left.empty() ? "" : "reduzfit: " + left + "\n"};
     });
 }
 
