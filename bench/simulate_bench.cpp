@@ -25,12 +25,7 @@ SimModel benchModel() {
     model.step = 1;
     model.maxLag = 20;
     model.markov = markovChainOf(4, {-0.3, 0.1, 0.1, 0.1, 0.05, -0.2, 0.1, 0.05, 0.2, 0.2, -0.5, 0.1, 0.1, 0.1, 0.1, -0.3});
-    SimModel sim;
-    sim.classes = 4;
-    sim.proportions = proportionsOf(model);
-    sim.x = axisTable(model, 1);
-    sim.y = sim.x;
-    return sim;
+    return simModel(model, model, 1, 1);
 }
 
 const SimGrid grid{1000, 1000, 1, 1, 0, 0, ""};

@@ -19,6 +19,7 @@
 #include "fit/commands/measure_command.hpp"
 #include "fit/commands/output_directory.hpp"
 #include "fit/fitting/model_file.hpp"
+#include "fit/fitting/model_files.hpp"
 #include "fit/fitting/panel_plot.hpp"
 #include "fit/measuring/ascii_grid.hpp"
 #include "fit/measuring/gdal_raster.hpp"
@@ -150,14 +151,6 @@ std::string gridText(const SimGrid& grid, Cell cell) {
     return text;
 }
 
-// A class's name as a file name takes it: letters, digits, '-', '.' and '_' kept, others '_'.
-std::string fileSafe(const std::string& name) {
-    std::string safe;
-    for (const char c : name) safe += std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_' ? c : '_';
-    if (safe.empty() || safe[0] == '.') safe.insert(safe.begin(), '_');
-    return safe.substr(0, 60);
-}
-
 std::string fixed4(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.4f", value);
@@ -206,11 +199,7 @@ CommandResult runSimulate(const SimulateRequest& request) {
             }
         }
 
-        SimModel model;
-        model.classes = static_cast<int>(classes.size());
-        model.proportions = proportionsOf(x.model);
-        model.x = axisTable(x.model, grid.cellX);
-        model.y = axisTable(y.model, grid.cellY);
+        const SimModel model = simModel(x.model, y.model, grid.cellX, grid.cellY);
         std::vector<std::vector<std::uint8_t>> realizations(static_cast<std::size_t>(request.realizations));
         std::vector<QuenchSummary> quenched(realizations.size());
         runTasks(request.realizations, request.threads, [&](int r) {
@@ -248,7 +237,7 @@ CommandResult runSimulate(const SimulateRequest& request) {
             classesText += std::to_string(codes[k]) + "," + csvField(classes[k]) + "," + shortest(model.proportions[k]) + "," +
                            shortest(static_cast<double>(total[k]) / all) + "\n";
             std::string name = "probability-";
-            name += fileSafe(classes[k]);
+            name += safeName(classes[k]);
             name += ".asc";
             files.push_back({name, gridText(grid, [&](std::size_t c) {
                                  return shortest(static_cast<double>(counts[c * n + k]) / request.realizations);
@@ -267,7 +256,7 @@ CommandResult runSimulate(const SimulateRequest& request) {
         if (drawing.drawn) files.push_back({"realizations.png", drawing.png});
         files.push_back({"classes.csv", classesText});
         const std::vector<CheckRow> check = checkRealizations(grid, model, realizations, request.checkLags);
-        files.push_back({"check.csv", checkCsv(classes, grid, check)});
+        files.push_back({"check.csv", realizationCheckCsv(classes, grid, check)});
 
         std::string summary = "models         x " + visible(modelPath(request.modelX)) + ", y " + visible(modelPath(request.modelY)) + "\n";
         summary += "classes        " + std::to_string(n) + "\n";

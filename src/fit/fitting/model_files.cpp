@@ -11,6 +11,8 @@ namespace {
 
 constexpr std::size_t longestName = 60;
 
+}  // namespace
+
 std::string safeName(const std::string& name) {
     std::string safe;
     for (char c : name.substr(0, longestName)) {
@@ -20,6 +22,8 @@ std::string safeName(const std::string& name) {
     }
     return safe;
 }
+
+namespace {
 
 std::string folded(std::string text) {
     for (char& c : text) {

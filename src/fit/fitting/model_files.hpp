@@ -22,6 +22,10 @@ namespace reduz::fit {
 // pair's already has, in any case of letters, gets "-2", "-3", ...
 std::vector<std::string> folderNames(const std::vector<std::string>& classes);
 
+// A class's name as a file's name takes it: letters, digits, '-', '_' and '.' (not first)
+// kept, others '_', cut to 60 bytes:  safeName("silt, clayey") -> "silt__clayey"
+std::string safeName(const std::string& name);
+
 // The name a pair's folder takes unless another pair's has it: folderBase("silt, clayey", "sand")
 // -> "silt__clayey_sand".
 std::string folderBase(const std::string& from, const std::string& to);

@@ -65,14 +65,9 @@ LateralMeasurement measureLateral(const Logs& logs, const PointLags& lags, std::
     checkLagPrecision(logs, lags.step, file);
     checkElevations(logs, lags, file);
 
-    LateralMeasurement result;
+    LateralMeasurement result{measurementOfHoles(logs, lags.step, lags.maxLag), 0};
     Measurement& m = result.measurement;
-    m.step = lags.step;
-    m.maxLag = lags.maxLag;
-    m.holes = static_cast<long long>(logs.holes.size());
-    m.intervals = logs.intervals;
     const int tick = tickExponent(lags.step);
-    summariseHoles(logs, tick, m);
 
     const std::size_t n = logs.classes.size();
     std::vector<std::uint64_t> counts(pairTableSize(n, lags.maxLag), 0);

@@ -24,7 +24,13 @@ void checkLagPrecision(const Logs& logs, double step, std::string_view file) {
     }
 }
 
-void summariseHoles(const Logs& logs, int tick, Measurement& m) {
+Measurement measurementOfHoles(const Logs& logs, double step, int maxLag) {
+    Measurement m;
+    m.step = step;
+    m.maxLag = maxLag;
+    m.holes = static_cast<long long>(logs.holes.size());
+    m.intervals = logs.intervals;
+    const int tick = tickExponent(step);
     m.classes.resize(logs.classes.size());
     for (std::size_t c = 0; c < logs.classes.size(); ++c) m.classes[c].name = logs.classes[c];
     std::vector<std::int64_t> ticks(logs.classes.size(), 0);
@@ -35,6 +41,7 @@ void summariseHoles(const Logs& logs, int tick, Measurement& m) {
         }
     }
     fillClassLengths(m, ticks, tick);
+    return m;
 }
 
 std::size_t pairTableSize(std::size_t classes, int maxLag) {
@@ -42,14 +49,9 @@ std::size_t pairTableSize(std::size_t classes, int maxLag) {
 }
 
 Measurement measureTransiograms(const Logs& logs, const LagGrid& grid, const ProgressFn& progress) {
-    Measurement m;
-    m.step = grid.step;
-    m.maxLag = grid.maxLag;
+    Measurement m = measurementOfHoles(logs, grid.step, grid.maxLag);
     m.backward = grid.backward;
-    m.holes = static_cast<long long>(logs.holes.size());
-    m.intervals = logs.intervals;
     const int tick = tickExponent(grid.step);
-    summariseHoles(logs, tick, m);
 
     const int n = static_cast<int>(logs.classes.size());
     PairTally tally = pairTally(n, grid.maxLag, grid.step, tick);

@@ -45,9 +45,10 @@ void checkLagPrecision(const Logs& logs, double step, std::string_view file);
 
 Measurement measureTransiograms(const Logs& logs, const LagGrid& grid, const ProgressFn& progress = {});
 
-// The names, lengths, runs, proportions and mean lengths of the holes' classes, the lengths
-// summed in ticks of 10^tick: exact, as the pair lengths are.
-void summariseHoles(const Logs& logs, int tick, Measurement& m);
+// A measurement of the holes at lags of `step` to maxLag, its pairs still to count: the holes,
+// the intervals, and the names, lengths, runs, proportions and mean lengths of their classes,
+// the lengths summed in ticks of the step: exact, as the pair lengths are.
+Measurement measurementOfHoles(const Logs& logs, double step, int maxLag);
 
 // The pair lengths and supports of m from L_ij in ticks of 10^tick ([(k * n + i) * n + j]).
 void fillLengths(Measurement& m, const std::vector<std::int64_t>& ticks, int tick);

@@ -26,6 +26,10 @@ AxisTable axisTable(const ValidModel& model, double cell) {
     return table;
 }
 
+SimModel simModel(const ValidModel& x, const ValidModel& y, double cellX, double cellY) {
+    return SimModel{x.classes, proportionsOf(x), axisTable(x, cellX), axisTable(y, cellY)};
+}
+
 std::uint64_t realizationSeed(std::uint64_t seed, int realization) {
     // splitmix64 of the pair: streams of neighbouring realizations share nothing.
     std::uint64_t z = seed + 0x9E3779B97F4A7C15ULL * (static_cast<std::uint64_t>(realization) + 1);

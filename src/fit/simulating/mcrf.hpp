@@ -35,6 +35,10 @@ struct SimModel {
     AxisTable x, y;
 };
 
+// The models along x and y (of the same classes) tabulated at the grid's cells; the
+// proportions are x's.
+SimModel simModel(const ValidModel& x, const ValidModel& y, double cellX, double cellY);
+
 // One realization from its own seed: each cell's class, the known ones as given.
 std::vector<std::uint8_t> simulateRealization(const SimGrid& grid, const SimModel& model, const KnownCells& known,
                                               std::uint64_t seed);

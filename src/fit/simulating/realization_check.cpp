@@ -69,7 +69,7 @@ std::vector<CheckRow> checkRealizations(const SimGrid& grid, const SimModel& mod
     return rows;
 }
 
-std::string checkCsv(const std::vector<std::string>& classes, const SimGrid& grid, const std::vector<CheckRow>& rows) {
+std::string realizationCheckCsv(const std::vector<std::string>& classes, const SimGrid& grid, const std::vector<CheckRow>& rows) {
     std::string text = "axis,lag,distance,from,to,model,simulated,difference\n";
     for (const CheckRow& row : rows) {
         const double cell = row.axis == 'x' ? grid.cellX : grid.cellY;

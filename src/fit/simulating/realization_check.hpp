@@ -28,6 +28,6 @@ struct CheckRow {
 std::vector<CheckRow> checkRealizations(const SimGrid& grid, const SimModel& model,
                                         const std::vector<std::vector<std::uint8_t>>& realizations, int maxLag);
 
-std::string checkCsv(const std::vector<std::string>& classes, const SimGrid& grid, const std::vector<CheckRow>& rows);
+std::string realizationCheckCsv(const std::vector<std::string>& classes, const SimGrid& grid, const std::vector<CheckRow>& rows);
 
 }  // namespace reduz::fit

@@ -19,8 +19,7 @@ SimModel twoClassChain() {
     model.step = 1;
     model.maxLag = 10;
     model.markov = markovChainOf(2, {-0.2, 0.2, 0.1, -0.1});
-    SimModel sim{2, proportionsOf(model), axisTable(model, 1), axisTable(model, 1)};
-    return sim;
+    return simModel(model, model, 1, 1);
 }
 
 TEST(Quench, BringsTheCurvesCloserAndLeavesTheData) {
