@@ -28,7 +28,7 @@ SimModel benchModel() {
     return simModel(model, model, 1, 1);
 }
 
-const SimGrid grid{1000, 1000, 1, 1, 0, 0, ""};
+const SimGrid grid{1000, 1000, 1, 1, 1, 1, 0, 0, 0, ""};
 
 std::vector<std::uint8_t> realization(const SimModel& model, const KnownCells& known, std::uint64_t seed, bool quenched) {
     std::vector<std::uint8_t> cells = simulateRealization(grid, model, known, seed);

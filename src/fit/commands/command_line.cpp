@@ -141,26 +141,34 @@ input it cannot use (parts that disagree) or a usage error, and nothing is
 written then.
 )";
 
-constexpr const char* simulateHelp = R"(Usage: reduzfit simulate --model [AXIS=]DIR (--grid RASTER | --size NX,NY --cell C) -o OUT [OPTION]...
-Draw realizations of a categorical map from the valid model a fit wrote to DIR
-(its model.csv), by Markov chain random field simulation on a random path:
-each cell takes its class from the nearest known cell along each axis
-direction; each realization is then quenched towards the model's curves.
-Data cells keep their class in every realization. OUT receives
-realization-001.asc, ... (ESRI ASCII grids), classes.csv, probability-CLASS.asc
-(each class's share of the realizations at each cell), most-probable.asc and
-check.csv: the realizations measured again east and north against the model.
+constexpr const char* simulateHelp = R"(Usage: reduzfit simulate --model [AXIS=]DIR (--grid RASTER | --size NX,NY[,NZ] --cell C) -o OUT [OPTION]...
+Draw realizations of a categorical map, or of a block of layers, from the valid
+model a fit wrote to DIR (its model.csv), by Markov chain random field
+simulation on a random path: each cell takes its class from the nearest known
+cell along each axis direction; each realization is then quenched towards the
+model's curves. Data cells keep their class in every realization. OUT receives
+realization-001.asc, ... (ESRI ASCII grids; for a block realization-001.vti,
+... as VTK image data), classes.csv, probability-CLASS.asc (each class's share
+of the realizations at each cell), most-probable.asc and check.csv: the
+realizations measured again east, north (and down) against the model.
 
 Options:
-      --model [AXIS=]DIR  the model of both axes, or x=DIR and y=DIR: the model
-                          along x (a partner east) and along y (north)
+      --model [AXIS=]DIR  the model of every axis, or x=DIR, y=DIR and z=DIR:
+                          the model along x (a partner east), y (north) and,
+                          for a block, z (down); y is x's where only x is given
+      --lateral-ratio R   for a block: x and y are z's model R times as long
       --grid RASTER       the grid of a raster (.tif, .asc, ...), its classed
                           cells data
-      --size NX,NY        the grid's columns and rows, instead of --grid
-      --cell C[,CY]       the cells' size along x (and y), with --size
-      --origin X,Y        the grid's lower-left corner (default 0,0)
-      --condition FILE    data: points (CSV of x, y and class) or a raster of
-                          the grid's size
+      --size NX,NY[,NZ]   the grid's columns, rows (and layers, for a block),
+                          instead of --grid
+      --cell C[,CY[,CZ]]  the cells' size: one for all, or along x and y (a map)
+                          or x, y and z (a block), with --size
+      --origin X,Y[,Z]    the grid's lower-left corner, for a block its
+                          bottom's (default 0,0,0)
+      --condition FILE    data: points (CSV of x, y, for a block z, and class),
+                          a raster of the grid's size, or for a block logs (CSV
+                          of hole, x, y, elevation, from, to and class: each
+                          cell whose centre an interval covers)
       --realizations N    1 to 1000 (default 1)
       --seed S            the random numbers' seed, a whole number (default 1)
       --threads T         realizations drawn at once (default: one a core);
@@ -174,7 +182,7 @@ use or a usage error, and nothing is written then.
 )";
 
 constexpr const char* simulateUsage =
-    "Usage: reduzfit simulate --model [AXIS=]DIR (--grid RASTER | --size NX,NY --cell C) -o OUT [OPTION]...\n"
+    "Usage: reduzfit simulate --model [AXIS=]DIR (--grid RASTER | --size NX,NY[,NZ] --cell C) -o OUT [OPTION]...\n"
     "Try 'reduzfit simulate --help' for more information.\n";
 
 constexpr const char* mergeUsage = "Usage: reduzfit merge MEASURED... [-o FILE]\n"
@@ -526,6 +534,7 @@ CommandLine parseMeasureAndFit(int argc, const char* const* argv) {
 // The options of a simulation as typed.
 struct SimulateWords {
     std::vector<std::string> models;
+    std::string lateralRatio;
     std::string grid;
     std::string size;
     std::string cell;
@@ -569,33 +578,62 @@ long long wholeOption(const std::string& option, const std::string& text, long l
 SimulateRequest simulateRequestOf(const SimulateWords& words) {
     SimulateRequest request;
     if (words.models.empty()) throw UsageError{"--model DIR is needed: the directory a fit wrote"};
+    if (words.grid.empty() == words.size.empty()) throw UsageError{"give the grid by --grid RASTER or by --size NX,NY --cell C, one of them"};
+    const std::vector<double> size = words.size.empty() ? std::vector<double>{} : numbersOf("--size", words.size, 2, 3, false);
+    const bool block = size.size() == 3;
+    std::string every;
     for (const std::string& model : words.models) {
-        const bool x = model.rfind("x=", 0) == 0, y = model.rfind("y=", 0) == 0;
-        const std::string directory = x || y ? model.substr(2) : model;
-        if (directory.empty()) throw UsageError{"--model takes DIR, x=DIR or y=DIR, not " + quoted(model)};
-        if (!y) request.modelX = directory;
-        if (!x) request.modelY = directory;
+        const char axis = model.size() > 2 && model[1] == '=' ? model[0] : '\0';
+        if (axis != '\0' && axis != 'x' && axis != 'y' && axis != 'z') throw UsageError{"--model takes DIR, x=DIR, y=DIR or z=DIR, not " + quoted(model)};
+        const std::string directory = axis != '\0' ? model.substr(2) : model;
+        if (directory.empty() || model.ends_with("=")) throw UsageError{"--model takes DIR, x=DIR, y=DIR or z=DIR, not " + quoted(model)};
+        if (axis == 'z' && !block) throw UsageError{"--model z=DIR goes with a block: --size NX,NY,NZ"};
+        (axis == 'x' ? request.modelX : axis == 'y' ? request.modelY : axis == 'z' ? request.modelZ : every) = directory;
     }
+    if (!every.empty()) {
+        for (std::string* axis : {&request.modelX, &request.modelY, &request.modelZ}) {
+            if (axis->empty() && (block || axis != &request.modelZ)) *axis = every;
+        }
+    }
+    if (!words.lateralRatio.empty()) {
+        if (!block) throw UsageError{"--lateral-ratio goes with a block: --size NX,NY,NZ"};
+        if (request.modelZ.empty() || !every.empty() || !request.modelX.empty() || !request.modelY.empty()) {
+            throw UsageError{"--lateral-ratio R stretches the model of z=DIR alone: no other --model goes with it"};
+        }
+        request.lateralRatio = numbersOf("--lateral-ratio", words.lateralRatio, 1, 1, false)[0];
+        request.modelX = request.modelY = request.modelZ;
+    }
+    if (block && request.modelZ.empty()) throw UsageError{"--model z=DIR is needed for a block (or one --model DIR for every axis)"};
+    if (block && request.modelX.empty() && request.modelY.empty()) {
+        throw UsageError{"a block needs its lateral model too: --model x=DIR or --lateral-ratio R"};
+    }
+    // y is x's where one is given alone in a block; a map's two are both asked for, as before blocks
+    if (block && request.modelY.empty()) request.modelY = request.modelX;
+    if (block && request.modelX.empty()) request.modelX = request.modelY;
     if (request.modelX.empty() || request.modelY.empty()) {
         throw UsageError{"--model " + std::string(request.modelX.empty() ? "x" : "y") + "=DIR is needed too (or one --model DIR for both)"};
     }
-    if (words.grid.empty() == words.size.empty()) throw UsageError{"give the grid by --grid RASTER or by --size NX,NY --cell C, one of them"};
     request.grid = words.grid;
     if (!words.size.empty()) {
-        const std::vector<double> size = numbersOf("--size", words.size, 2, 2, false);
         for (const double count : size) {
-            if (count != std::floor(count) || count > 1e9) throw UsageError{"--size takes two whole numbers above 0, not " + quoted(words.size)};
+            if (count != std::floor(count) || count > 1e9) {
+                throw UsageError{"--size takes " + std::to_string(size.size()) + " whole numbers above 0, not " + quoted(words.size)};
+            }
         }
         request.columns = static_cast<long long>(size[0]);
         request.rows = static_cast<long long>(size[1]);
+        if (block) request.layers = static_cast<long long>(size[2]);
         if (words.cell.empty()) throw UsageError{"--size needs --cell C, the cells' size"};
-        const std::vector<double> cell = numbersOf("--cell", words.cell, 1, 2, false);
+        const std::vector<double> cell = numbersOf("--cell", words.cell, 1, block ? 3 : 2, false);
+        if (block && cell.size() == 2) throw UsageError{"--cell takes 1 or 3 numbers for a block, not " + quoted(words.cell)};
         request.cellX = cell[0];
-        request.cellY = cell.back();
+        request.cellY = cell.size() > 1 ? cell[1] : cell[0];
+        request.cellZ = cell.back();
         if (!words.origin.empty()) {
-            const std::vector<double> origin = numbersOf("--origin", words.origin, 2, 2, true);
+            const std::vector<double> origin = numbersOf("--origin", words.origin, 2, block ? 3 : 2, true);
             request.west = origin[0];
             request.south = origin[1];
+            if (origin.size() == 3) request.bottom = origin[2];
         }
     } else if (!words.cell.empty() || !words.origin.empty()) {
         throw UsageError{"--cell and --origin go with --size: --grid takes them from its raster"};
@@ -643,6 +681,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     CLI::App* simulate = app.add_subcommand("simulate");
     simulate->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     simulate->add_option("--model", simulateWords.models)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    simulate->add_option("--lateral-ratio", simulateWords.lateralRatio);
     simulate->add_option("--grid", simulateWords.grid);
     simulate->add_option("--size", simulateWords.size);
     simulate->add_option("--cell", simulateWords.cell);

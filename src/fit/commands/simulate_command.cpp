@@ -6,7 +6,7 @@
 #include <map>
 #include <cctype>
 #include <cstdio>
-#include <cstring>
+#include <functional>
 #include <optional>
 
 #include "fit/base/csv_text.hpp"
@@ -23,12 +23,14 @@
 #include "fit/fitting/panel_plot.hpp"
 #include "fit/measuring/ascii_grid.hpp"
 #include "fit/measuring/gdal_raster.hpp"
+#include "fit/measuring/interval_csv.hpp"
 #include "fit/measuring/point_csv.hpp"
 #include "fit/simulating/geotiff_out.hpp"
 #include "fit/simulating/mcrf.hpp"
 #include "fit/simulating/quench.hpp"
 #include "fit/simulating/realization_check.hpp"
 #include "fit/simulating/sim_plot.hpp"
+#include "fit/simulating/vtk_image.hpp"
 
 namespace reduz::fit {
 
@@ -36,8 +38,13 @@ namespace {
 
 // Each realization is quenched towards the model at lags 1 to 10 of each axis, every cell
 // visited once: on a two-class chain that brings every lag 1 to 20 within 0.007 of the model
-// (0.055 off at lag 1 before), for 0.35 s a million cells.
-constexpr int quenchLags = 10, quenchSweeps = 1;
+// (0.055 off at lag 1 before), for 0.35 s a million cells. A block's six neighbours fragment
+// its classes more (0.10 off at lag 1 on a three-class chain of 60 x 60 x 40 cells); four
+// visits at lags 1 to 20 bring every lag within 0.005 there (two: 0.05), for 1.2 s a million.
+struct Quenching {
+    int lags, sweeps;
+};
+constexpr Quenching mapQuenching{10, 1}, blockQuenching{20, 4};
 
 std::string modelPath(const std::string& directory) { return withoutTrailingSlash(directory) + "/model.csv"; }
 
@@ -86,15 +93,47 @@ void rasterData(const std::string& path, const SimGrid& grid, const std::vector<
     });
 }
 
-void pointData(const std::string& path, const SimGrid& grid, const std::vector<std::string>& classes, KnownCells& known) {
-    const Points points = readPointCsv(readInputFile(path), path, PointColumns{});
-    if (points.hasZ) failInput(path, 0, 0, "has a z column: the grid is a plane (x, y)");
+// Points as data: in a plane (x, y), in a block (x, y, z), z growing upward.
+void pointData(const std::string& text, const std::string& path, const SimGrid& grid, bool block,
+               const std::vector<std::string>& classes, KnownCells& known) {
+    const Points points = readPointCsv(text, path, PointColumns{});
+    if (!block && points.hasZ) failInput(path, 0, 0, "has a z column: the grid is a plane (x, y)");
+    if (block && !points.hasZ) failInput(path, 0, 0, "has no z column: the grid is a block (x, y, z)");
     std::vector<int> index;
     for (const std::string& name : points.classes) index.push_back(classNamed(classes, name, path));
     for (const Point& p : points.points) {
-        const std::optional<std::size_t> cell = cellAt(grid, p.x, p.y);
-        if (!cell) failInput(path, 0, 0, "the point (" + shortest(p.x) + ", " + shortest(p.y) + ") lies outside the grid");
+        const std::optional<std::size_t> cell = block ? cellAt(grid, p.x, p.y, p.z) : cellAt(grid, p.x, p.y);
+        if (!cell) {
+            failInput(path, 0, 0,
+                      "the point (" + shortest(p.x) + ", " + shortest(p.y) + (block ? ", " + shortest(p.z) : "") + ") lies outside the grid");
+        }
         setKnown(known, *cell, index[static_cast<std::size_t>(p.code)], classes, path);
+    }
+}
+
+// Logs with their collars as a block's data: each cell whose centre a logged interval covers,
+// at the collar's elevation less the depth, takes the interval's class. A hole deeper or
+// higher than the block is cut to it; one that covers no cell's centre is refused.
+void logData(const std::string& text, const std::string& path, const SimGrid& grid, const std::vector<std::string>& classes,
+             KnownCells& known) {
+    const Logs logs = readIntervalLogs(text, path, ColumnNames{}, true);
+    std::vector<int> index;
+    for (const std::string& name : logs.classes) index.push_back(classNamed(classes, name, path));
+    const double top = grid.bottom + static_cast<double>(grid.layers) * grid.cellZ;
+    const std::size_t plane = static_cast<std::size_t>(grid.columns * grid.rows);
+    for (const Hole& hole : logs.holes) {
+        const Collar& collar = *hole.collar;
+        const std::optional<std::size_t> column = cellAt(grid, collar.x, collar.y, top);
+        if (!column) failInput(path, 0, 0, hole.name + ": its collar (" + shortest(collar.x) + ", " + shortest(collar.y) + ") lies outside the grid");
+        bool covers = false;
+        for (long long l = 0; l < grid.layers; ++l) {
+            const double depth = collar.elevation - (top - (static_cast<double>(l) + 0.5) * grid.cellZ);
+            const auto run = std::find_if(hole.runs.begin(), hole.runs.end(), [&](const Run& r) { return r.from <= depth && depth < r.to; });
+            if (run == hole.runs.end()) continue;
+            setKnown(known, static_cast<std::size_t>(l) * plane + *column, index[static_cast<std::size_t>(run->code)], classes, path);
+            covers = true;
+        }
+        if (!covers) failInput(path, 0, 0, hole.name + ": no logged interval covers the centre of a cell of the grid");
     }
 }
 
@@ -151,6 +190,18 @@ std::string gridText(const SimGrid& grid, Cell cell) {
     return text;
 }
 
+// A block's vertical section along x through its middle row, its layers as a map's rows: what
+// the picture shows of a block.
+template <typename Cell>
+std::vector<Cell> sectionOf(const SimGrid& grid, const std::vector<Cell>& cells) {
+    std::vector<Cell> section;
+    for (long long l = 0; l < grid.layers; ++l) {
+        const auto row = cells.begin() + (l * grid.rows + grid.rows / 2) * grid.columns;
+        section.insert(section.end(), row, row + grid.columns);
+    }
+    return section;
+}
+
 std::string fixed4(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.4f", value);
@@ -162,27 +213,38 @@ std::string fixed4(double value) {
 CommandResult runSimulate(const SimulateRequest& request) {
     return reportingFailures([&] {
         const std::string out = withoutTrailingSlash(request.output);
+        const bool block = !request.modelZ.empty();
         std::vector<std::string> inputs = {modelPath(request.modelX), modelPath(request.modelY)};
+        if (block) inputs.push_back(modelPath(request.modelZ));
         if (!request.grid.empty()) inputs.push_back(request.grid);
         if (!request.condition.empty()) inputs.push_back(request.condition);
         checkReplaceable(out, inputs, "check.csv", "simulation");
 
-        const StoredModel x = readModelOf(request.modelX);
-        const StoredModel y = request.modelY == request.modelX ? x : readModelOf(request.modelY);
-        if (y.classes != x.classes) {
-            failInput(modelPath(request.modelY), 0, 0, "its classes are not those of " + modelPath(request.modelX) + ", in that order");
-        }
+        // each directory read once; every axis's classes those of the first, in its order
+        std::map<std::string, StoredModel> read;
+        const auto modelOf = [&](const std::string& directory) -> const StoredModel& {
+            auto [slot, added] = read.try_emplace(directory);
+            if (added) slot->second = readModelOf(directory);
+            if (slot->second.classes != read.at(request.modelX).classes) {
+                failInput(modelPath(directory), 0, 0, "its classes are not those of " + modelPath(request.modelX) + ", in that order");
+            }
+            return slot->second;
+        };
+        const StoredModel& x = modelOf(request.modelX);
+        const StoredModel& y = modelOf(request.modelY);
+        const StoredModel& z = block ? modelOf(request.modelZ) : x;
         const std::vector<std::string>& classes = x.classes;
 
         SimGrid grid;
         if (!request.grid.empty()) {
             const RasterInfo info = openRaster(request.grid);
-            grid = SimGrid{info.columns, info.rows, info.cellWidth, info.cellHeight, info.originX,
-                           info.originY - static_cast<double>(info.rows) * info.cellHeight, info.projection};
+            grid = SimGrid{info.columns, info.rows, 1, info.cellWidth, info.cellHeight, 1, info.originX,
+                           info.originY - static_cast<double>(info.rows) * info.cellHeight, 0, info.projection};
         } else {
-            grid = SimGrid{request.columns, request.rows, request.cellX, request.cellY, request.west, request.south, ""};
+            grid = SimGrid{request.columns, request.rows, request.layers, request.cellX, request.cellY, request.cellZ,
+                           request.west, request.south, request.bottom, ""};
         }
-        const long long cells = grid.columns * grid.rows;
+        const long long cells = cellCount(grid);
         if (cells > mostGridCells || cells * request.realizations > (1LL << 31)) {
             failInput(request.grid.empty() ? request.output : request.grid, 0, 0,
                       std::to_string(cells) + " cells and " + std::to_string(request.realizations) +
@@ -192,20 +254,31 @@ CommandResult runSimulate(const SimulateRequest& request) {
         KnownCells known(static_cast<std::size_t>(cells), -1);
         if (!request.grid.empty()) rasterData(request.grid, grid, classes, known);
         if (!request.condition.empty()) {
-            if (namesRaster(request.condition) || namesMap(request.condition)) {
+            const bool raster = namesRaster(request.condition) || namesMap(request.condition);
+            if (raster && block) failInput(request.condition, 0, 0, "a raster is a plane: a block's data are points with z or logs with collars");
+            if (raster) {
                 rasterData(request.condition, grid, classes, known);
             } else {
-                pointData(request.condition, grid, classes, known);
+                const std::string text = readInputFile(request.condition);
+                if (block && !headerNamesPoints(text)) {
+                    logData(text, request.condition, grid, classes, known);
+                } else {
+                    pointData(text, request.condition, grid, block, classes, known);
+                }
             }
         }
 
-        const SimModel model = simModel(x.model, y.model, grid.cellX, grid.cellY);
+        // a lateral axis stretched R times is z's model at 1/R of the distance
+        const double stretch = request.lateralRatio > 0 ? request.lateralRatio : 1;
+        const SimModel model = block ? simModel(x.model, y.model, z.model, grid.cellX / stretch, grid.cellY / stretch, grid.cellZ)
+                                     : simModel(x.model, y.model, grid.cellX, grid.cellY);
+        const Quenching quenching = block ? blockQuenching : mapQuenching;
         std::vector<std::vector<std::uint8_t>> realizations(static_cast<std::size_t>(request.realizations));
         std::vector<QuenchSummary> quenched(realizations.size());
         runTasks(request.realizations, request.threads, [&](int r) {
             std::vector<std::uint8_t> cells = simulateRealization(grid, model, known, realizationSeed(request.seed, r));
             quenched[static_cast<std::size_t>(r)] =
-                quenchRealization(grid, model, known, cells, realizationSeed(request.seed, r), quenchLags, quenchSweeps);
+                quenchRealization(grid, model, known, cells, realizationSeed(request.seed, r), quenching.lags, quenching.sweeps);
             realizations[static_cast<std::size_t>(r)] = std::move(cells);
         });
 
@@ -218,6 +291,11 @@ CommandResult runSimulate(const SimulateRequest& request) {
             return written;
         };
         const std::size_t n = classes.size();
+        // a map's files are ESRI grids; a block's VTK image data
+        const std::string extension = block ? ".vti" : ".asc";
+        const auto classMap = [&](const std::function<std::string(std::size_t)>& cell) {
+            return block ? vtkImage(grid, "class", "Int64", cell) : gridText(grid, cell);
+        };
         std::vector<FileText> files;
         std::vector<std::int64_t> counts(static_cast<std::size_t>(cells) * n, 0), total(n, 0);
         for (std::size_t r = 0; r < realizations.size(); ++r) {
@@ -227,9 +305,9 @@ CommandResult runSimulate(const SimulateRequest& request) {
                 ++total[cellsOf[c]];
             }
             char name[40];
-            std::snprintf(name, sizeof name, "realization-%03zu.asc", r + 1);
-            files.push_back({name, gridText(grid, [&](std::size_t c) { return std::to_string(codes[cellsOf[c]]); })});
-            if (geoTiffs) files.push_back({std::string(name, std::strlen(name) - 3) + "tif", geoTiff(grid, codesOfCells(cellsOf))});
+            std::snprintf(name, sizeof name, "realization-%03zu", r + 1);
+            files.push_back({name + extension, classMap([&](std::size_t c) { return std::to_string(codes[cellsOf[c]]); })});
+            if (geoTiffs) files.push_back({std::string(name) + ".tif", geoTiff(grid, codesOfCells(cellsOf))});
         }
         std::string classesText = "code,class,model,simulated\n";
         const double all = static_cast<double>(cells) * request.realizations;
@@ -238,19 +316,26 @@ CommandResult runSimulate(const SimulateRequest& request) {
                            shortest(static_cast<double>(total[k]) / all) + "\n";
             std::string name = "probability-";
             name += safeName(classes[k]);
-            name += ".asc";
-            files.push_back({name, gridText(grid, [&](std::size_t c) {
-                                 return shortest(static_cast<double>(counts[c * n + k]) / request.realizations);
-                             })});
+            name += extension;
+            const auto share = [&](std::size_t c) { return shortest(static_cast<double>(counts[c * n + k]) / request.realizations); };
+            files.push_back({name, block ? vtkImage(grid, "probability", "Float64", share) : gridText(grid, share)});
         }
         std::vector<std::uint8_t> mostProbable(static_cast<std::size_t>(cells));
         for (std::size_t c = 0; c < mostProbable.size(); ++c) {
             const auto first = counts.begin() + static_cast<std::ptrdiff_t>(c * n);
             mostProbable[c] = static_cast<std::uint8_t>(std::max_element(first, first + static_cast<std::ptrdiff_t>(n)) - first);
         }
-        files.push_back({"most-probable.asc", gridText(grid, [&](std::size_t c) { return std::to_string(codes[mostProbable[c]]); })});
+        files.push_back({"most-probable" + extension, classMap([&](std::size_t c) { return std::to_string(codes[mostProbable[c]]); })});
         if (geoTiffs) files.push_back({"most-probable.tif", geoTiff(grid, codesOfCells(mostProbable))});
-        const std::string script = realizationsScript(grid, classes, known, realizations, mostProbable);
+        std::string script;
+        if (block) {
+            const SimGrid section{grid.columns, grid.layers, 1, grid.cellX, grid.cellZ, 1, grid.west, grid.bottom, 0, ""};
+            std::vector<std::vector<std::uint8_t>> shown;
+            for (std::size_t r = 0; r < std::min<std::size_t>(4, realizations.size()); ++r) shown.push_back(sectionOf(grid, realizations[r]));
+            script = realizationsScript(section, classes, sectionOf(grid, known), shown, sectionOf(grid, mostProbable));
+        } else {
+            script = realizationsScript(grid, classes, known, realizations, mostProbable);
+        }
         files.push_back({"realizations.gp", script});
         const Drawing drawing = drawScript(script);
         if (drawing.drawn) files.push_back({"realizations.png", drawing.png});
@@ -258,10 +343,17 @@ CommandResult runSimulate(const SimulateRequest& request) {
         const std::vector<CheckRow> check = checkRealizations(grid, model, realizations, request.checkLags);
         files.push_back({"check.csv", realizationCheckCsv(classes, grid, check)});
 
-        std::string summary = "models         x " + visible(modelPath(request.modelX)) + ", y " + visible(modelPath(request.modelY)) + "\n";
+        std::string summary = "models         ";
+        if (request.lateralRatio > 0) {
+            summary += "z " + visible(modelPath(request.modelZ)) + "; x and y z's " + shortest(request.lateralRatio) + " times as long\n";
+        } else {
+            summary += "x " + visible(modelPath(request.modelX)) + ", y " + visible(modelPath(request.modelY)) +
+                       (block ? ", z " + visible(modelPath(request.modelZ)) : "") + "\n";
+        }
         summary += "classes        " + std::to_string(n) + "\n";
-        summary += "grid           " + std::to_string(grid.columns) + " x " + std::to_string(grid.rows) + " cells of " +
-                   shortest(grid.cellX) + " x " + shortest(grid.cellY) + "\n";
+        summary += "grid           " + std::to_string(grid.columns) + " x " + std::to_string(grid.rows) +
+                   (block ? " x " + std::to_string(grid.layers) : "") + " cells of " + shortest(grid.cellX) + " x " + shortest(grid.cellY) +
+                   (block ? " x " + shortest(grid.cellZ) : "") + "\n";
         summary += "data           " + std::to_string(std::count_if(known.begin(), known.end(), [](int k) { return k >= 0; })) + " cells\n";
         summary += "realizations   " + std::to_string(request.realizations) + ", seed " + std::to_string(request.seed) + "\n";
         double before = 0, after = 0;
@@ -273,7 +365,7 @@ CommandResult runSimulate(const SimulateRequest& request) {
         }
         summary += "quenched       " + std::to_string(changes) + " cells changed, the curves' squared error " + fixed4(before) +
                    " -> " + fixed4(after) + " (a realization's mean)\n";
-        for (const char axis : {'x', 'y'}) {
+        for (const char axis : {'x', 'y', 'z'}) {
             const CheckRow* worst = nullptr;
             for (const CheckRow& row : check) {
                 if (row.axis != axis || std::isnan(row.simulated)) continue;
@@ -287,7 +379,7 @@ CommandResult runSimulate(const SimulateRequest& request) {
         const std::string left = writeWholeDirectory(out, files);
         if (!drawing.drawn) summary += "picture        not drawn: " + drawing.why + "\n";
         summary += "written        " + visible(out) + "/: " + std::to_string(realizations.size()) +
-                   " realizations, probability of each class, most-probable.asc, classes.csv, check.csv, realizations.gp" +
+                   " realizations, probability of each class, most-probable" + extension + ", classes.csv, check.csv, realizations.gp" +
                    (drawing.drawn ? ", realizations.png" : "") + "\n";
         return CommandResult{0, summary, left.empty() ? "" : "reduzfit: " + left + "\n"};
     });

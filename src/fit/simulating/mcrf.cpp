@@ -27,7 +27,11 @@ AxisTable axisTable(const ValidModel& model, double cell) {
 }
 
 SimModel simModel(const ValidModel& x, const ValidModel& y, double cellX, double cellY) {
-    return SimModel{x.classes, proportionsOf(x), axisTable(x, cellX), axisTable(y, cellY)};
+    return SimModel{x.classes, proportionsOf(x), axisTable(x, cellX), axisTable(y, cellY), {}};
+}
+
+SimModel simModel(const ValidModel& x, const ValidModel& y, const ValidModel& z, double cellX, double cellY, double cellZ) {
+    return SimModel{z.classes, proportionsOf(z), axisTable(x, cellX), axisTable(y, cellY), axisTable(z, cellZ)};
 }
 
 std::uint64_t realizationSeed(std::uint64_t seed, int realization) {
@@ -55,6 +59,7 @@ double uniform(std::mt19937_64& bits) { return static_cast<double>(bits() >> 11)
 std::vector<std::uint8_t> simulateRealization(const SimGrid& grid, const SimModel& model, const KnownCells& known,
                                               std::uint64_t seed) {
     const std::size_t columns = static_cast<std::size_t>(grid.columns), rows = static_cast<std::size_t>(grid.rows);
+    const std::size_t layers = static_cast<std::size_t>(grid.layers), plane = columns * rows;
     const std::size_t n = static_cast<std::size_t>(model.classes);
     std::vector<int> cells(known.begin(), known.end());
     std::vector<std::size_t> path;
@@ -69,39 +74,47 @@ std::vector<std::uint8_t> simulateRealization(const SimGrid& grid, const SimMode
     // (t_aa at one cell 0.10 below the model on 200 x 200 cells of a two-class chain); this
     // path halves that.
     const auto level = [&](std::size_t at) {
-        const std::size_t c = at % columns, r = at / columns;
+        const std::size_t c = at % columns, r = at / columns % rows, layer = at / plane;
         int l = 0;
         for (std::size_t lattice = 64; lattice > 1; lattice /= 2, ++l) {
-            if (c % lattice == 0 && r % lattice == 0) return l;
+            if (c % lattice == 0 && r % lattice == 0 && layer % lattice == 0) return l;
         }
         return l;
     };
     std::stable_sort(path.begin(), path.end(), [&](std::size_t a, std::size_t b) { return level(a) < level(b); });
 
     std::vector<double> weights(n);
-    Neighbour found[4];
+    Neighbour found[6];
     for (const std::size_t at : path) {
-        const std::size_t c = at % columns, r = at / columns;
+        const long long c = static_cast<long long>(at % columns), r = static_cast<long long>(at / columns % rows),
+                        layer = static_cast<long long>(at / plane);
         int count = 0;
-        // east and west along the row, north and south along the column
-        const auto look = [&](const AxisTable& axis, bool alongRow, int sign, bool forward) {
+        // along the axis (dc, dr, dl) a cell at a time, the axis's way (sign 1) or back
+        const auto look = [&](const AxisTable& axis, long long dc, long long dr, long long dl, int sign) {
             for (int m = 1; m <= axis.reach; ++m) {
-                const long long cc = static_cast<long long>(c) + (alongRow ? sign * m : 0);
-                const long long rr = static_cast<long long>(r) - (alongRow ? 0 : sign * m);
-                if (cc < 0 || rr < 0 || cc >= static_cast<long long>(columns) || rr >= static_cast<long long>(rows)) return;
-                const int code = cells[static_cast<std::size_t>(rr) * columns + static_cast<std::size_t>(cc)];
+                const long long cc = c + sign * m * dc, rr = r + sign * m * dr, ll = layer + sign * m * dl;
+                if (cc < 0 || rr < 0 || ll < 0 || cc >= static_cast<long long>(columns) || rr >= static_cast<long long>(rows) ||
+                    ll >= static_cast<long long>(layers)) {
+                    return;
+                }
+                const int code = cells[(static_cast<std::size_t>(ll) * rows + static_cast<std::size_t>(rr)) * columns + static_cast<std::size_t>(cc)];
                 if (code < 0) continue;
                 const std::size_t slice = static_cast<std::size_t>(m) * n * n;
-                // A neighbour the axis's way (east, north) is at +m from the cell, the cell at -m from it.
+                // A neighbour the axis's way (east, north, down) is at +m from the cell, the cell at -m from it.
+                const bool forward = sign > 0;
                 found[count++] = Neighbour{code, m, (forward ? axis.backward : axis.forward).data() + slice,
                                            (forward ? axis.forward : axis.backward).data() + slice};
                 return;
             }
         };
-        look(model.x, true, 1, true);
-        look(model.x, true, -1, false);
-        look(model.y, false, 1, true);
-        look(model.y, false, -1, false);
+        look(model.x, 1, 0, 0, 1);
+        look(model.x, 1, 0, 0, -1);
+        look(model.y, 0, -1, 0, 1);
+        look(model.y, 0, -1, 0, -1);
+        if (layers > 1) {
+            look(model.z, 0, 0, 1, 1);
+            look(model.z, 0, 0, 1, -1);
+        }
         if (count == 0) {
             std::copy(model.proportions.begin(), model.proportions.end(), weights.begin());
         } else {

@@ -1,12 +1,14 @@
 #pragma once
-// Markov chain random field simulation of one realization on a 2-D grid. The cells to simulate
-// are visited on a random multigrid path (the cells of a lattice of 64 first, then of 32, ...,
-// each lattice in random order); at each, the nearest known cell (datum or simulated before)
-// along each of the four axis directions, within the axis model's reach, gives
+// Markov chain random field simulation of one realization on a grid of one layer or more. The
+// cells to simulate are visited on a random multigrid path (the cells of a lattice of 64 first,
+// then of 32, ..., each lattice in random order); at each, the nearest known cell (datum or
+// simulated before) along each of the four axis directions of a plane, six of a block, within
+// the axis model's reach, gives
 //   P(k | neighbours) ∝ t_{n1,k}(h1) · Π_{g≥2} t_{k,ng}(hg),
 // n1 the nearest neighbour, the first factor from it towards the cell and the others from the
 // cell towards each neighbour; with no neighbour, the model's proportions. A model along x is
-// t(h) for a partner h east; along y, h north; the opposite way t_ij(-h) = p_j t_ji(h) / p_i.
+// t(h) for a partner h east; along y, h north; along z, h down; the opposite way
+// t_ij(-h) = p_j t_ji(h) / p_i.
 //
 //   two classes, one datum of class a: its east neighbour is a with probability t_aa(one cell)
 
@@ -32,12 +34,14 @@ AxisTable axisTable(const ValidModel& model, double cell);
 struct SimModel {
     int classes = 0;
     std::vector<double> proportions;  // where a cell with no neighbour draws from
-    AxisTable x, y;
+    AxisTable x, y, z;  // z empty (reach 0) for a plane
 };
 
 // The models along x and y (of the same classes) tabulated at the grid's cells; the
 // proportions are x's.
 SimModel simModel(const ValidModel& x, const ValidModel& y, double cellX, double cellY);
+// And along z, whose proportions (a borehole's, in a block) are then the model's.
+SimModel simModel(const ValidModel& x, const ValidModel& y, const ValidModel& z, double cellX, double cellY, double cellZ);
 
 // One realization from its own seed: each cell's class, the known ones as given.
 std::vector<std::uint8_t> simulateRealization(const SimGrid& grid, const SimModel& model, const KnownCells& known,

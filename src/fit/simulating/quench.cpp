@@ -7,11 +7,17 @@ namespace reduz::fit {
 
 namespace {
 
+// The index of cell (c, r, layer); -1 outside the grid.
+long long cellOf(const SimGrid& grid, long long c, long long r, long long layer) {
+    if (c < 0 || r < 0 || layer < 0 || c >= grid.columns || r >= grid.rows || layer >= grid.layers) return -1;
+    return (layer * grid.rows + r) * grid.columns + c;
+}
+
 // The pair counts of one axis at lags 1..L and their distance from the model.
 struct AxisCounts {
     const AxisTable* table = nullptr;
     int lags = 0;
-    long long dc = 0, dr = 0;  // the partner's offset in columns and rows at lag 1
+    long long dc = 0, dr = 0, dl = 0;  // the partner's offset in columns, rows and layers at lag 1
     std::vector<long long> pairs;  // N_ij(l) at [(l * K + i) * K + j]
     std::vector<long long> rows;   // N_i(l) at [l * K + i]
 };
@@ -22,11 +28,9 @@ struct Quench {
     std::vector<AxisCounts> axes;
     std::vector<std::uint8_t>& cells;
 
-    // The cell `l` steps along the axis from (c, r), forward or back; -1 outside.
-    long long partner(const AxisCounts& a, long long c, long long r, int l, int sign) const {
-        const long long cc = c + sign * l * a.dc, rr = r + sign * l * a.dr;
-        if (cc < 0 || rr < 0 || cc >= grid.columns || rr >= grid.rows) return -1;
-        return rr * grid.columns + cc;
+    // The cell `l` steps along the axis from (c, r, layer), forward or back; -1 outside.
+    long long partner(const AxisCounts& a, long long c, long long r, long long layer, int l, int sign) const {
+        return cellOf(grid, c + sign * l * a.dc, r + sign * l * a.dr, layer + sign * l * a.dl);
     }
 
     double rowError(const AxisCounts& a, int l, std::size_t i) const {
@@ -43,11 +47,12 @@ struct Quench {
 
     // Moves the cell from class u to v in every count, returning the change of E.
     double move(std::size_t at, std::size_t u, std::size_t v) {
-        const long long c = static_cast<long long>(at) % grid.columns, r = static_cast<long long>(at) / grid.columns;
+        const long long c = static_cast<long long>(at) % grid.columns, r = static_cast<long long>(at) / grid.columns % grid.rows,
+                        layer = static_cast<long long>(at) / (grid.columns * grid.rows);
         double delta = 0;
         for (AxisCounts& a : axes) {
             for (int l = 1; l <= a.lags; ++l) {
-                const long long back = partner(a, c, r, l, -1), ahead = partner(a, c, r, l, 1);
+                const long long back = partner(a, c, r, layer, l, -1), ahead = partner(a, c, r, layer, l, 1);
                 const std::size_t from = back >= 0 ? cells[static_cast<std::size_t>(back)] : n;
                 const std::size_t to = ahead >= 0 ? cells[static_cast<std::size_t>(ahead)] : n;
                 // the rows whose values change: u and v (the cell as a from-class), and the class behind it
@@ -84,20 +89,22 @@ struct Quench {
     }
 };
 
-AxisCounts countsOf(const SimGrid& grid, const AxisTable& table, int lags, long long dc, long long dr,
+AxisCounts countsOf(const SimGrid& grid, const AxisTable& table, int lags, long long dc, long long dr, long long dl,
                     const std::vector<std::uint8_t>& cells, std::size_t n) {
-    AxisCounts a{&table, std::min(lags, table.reach), dc, dr, {}, {}};
+    AxisCounts a{&table, std::min(lags, table.reach), dc, dr, dl, {}, {}};
     a.pairs.assign((static_cast<std::size_t>(a.lags) + 1) * n * n, 0);
     a.rows.assign((static_cast<std::size_t>(a.lags) + 1) * n, 0);
-    for (long long r = 0; r < grid.rows; ++r) {
-        for (long long c = 0; c < grid.columns; ++c) {
-            const std::size_t i = cells[static_cast<std::size_t>(r * grid.columns + c)];
-            for (int l = 1; l <= a.lags; ++l) {
-                const long long cc = c + l * dc, rr = r + l * dr;
-                if (cc < 0 || rr < 0 || cc >= grid.columns || rr >= grid.rows) break;
-                const std::size_t j = cells[static_cast<std::size_t>(rr * grid.columns + cc)];
-                ++a.pairs[(static_cast<std::size_t>(l) * n + i) * n + j];
-                ++a.rows[static_cast<std::size_t>(l) * n + i];
+    for (long long layer = 0; layer < grid.layers; ++layer) {
+        for (long long r = 0; r < grid.rows; ++r) {
+            for (long long c = 0; c < grid.columns; ++c) {
+                const std::size_t i = cells[static_cast<std::size_t>(cellOf(grid, c, r, layer))];
+                for (int l = 1; l <= a.lags; ++l) {
+                    const long long partner = cellOf(grid, c + l * dc, r + l * dr, layer + l * dl);
+                    if (partner < 0) break;
+                    const std::size_t j = cells[static_cast<std::size_t>(partner)];
+                    ++a.pairs[(static_cast<std::size_t>(l) * n + i) * n + j];
+                    ++a.rows[static_cast<std::size_t>(l) * n + i];
+                }
             }
         }
     }
@@ -109,8 +116,9 @@ AxisCounts countsOf(const SimGrid& grid, const AxisTable& table, int lags, long 
 QuenchSummary quenchRealization(const SimGrid& grid, const SimModel& model, const KnownCells& known,
                                 std::vector<std::uint8_t>& cells, std::uint64_t seed, int lags, int sweeps) {
     const std::size_t n = static_cast<std::size_t>(model.classes);
-    // x: the partner east, the next column; y: north, the row before.
-    Quench q{grid, n, {countsOf(grid, model.x, lags, 1, 0, cells, n), countsOf(grid, model.y, lags, 0, -1, cells, n)}, cells};
+    // x: the partner east, the next column; y: north, the row before; z: down, the next layer.
+    Quench q{grid, n, {countsOf(grid, model.x, lags, 1, 0, 0, cells, n), countsOf(grid, model.y, lags, 0, -1, 0, cells, n)}, cells};
+    if (grid.layers > 1) q.axes.push_back(countsOf(grid, model.z, lags, 0, 0, 1, cells, n));
     QuenchSummary summary;
     summary.before = q.error();
     std::vector<std::size_t> free;
@@ -122,12 +130,13 @@ QuenchSummary quenchRealization(const SimGrid& grid, const SimModel& model, cons
         for (std::size_t i = free.size(); i > 1; --i) std::swap(free[i - 1], free[static_cast<std::size_t>(bits() % i)]);
         for (const std::size_t at : free) {
             // a neighbour's class: the change that mends a fragment
-            const long long c = static_cast<long long>(at) % grid.columns, r = static_cast<long long>(at) / grid.columns;
-            const long long offsets[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
-            const auto& o = offsets[bits() % 4];
-            const long long cc = c + o[0], rr = r + o[1];
-            if (cc < 0 || rr < 0 || cc >= grid.columns || rr >= grid.rows) continue;
-            const std::size_t u = cells[at], v = cells[static_cast<std::size_t>(rr * grid.columns + cc)];
+            const long long c = static_cast<long long>(at) % grid.columns, r = static_cast<long long>(at) / grid.columns % grid.rows,
+                            layer = static_cast<long long>(at) / (grid.columns * grid.rows);
+            const long long offsets[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+            const auto& o = offsets[bits() % (grid.layers > 1 ? 6 : 4)];
+            const long long neighbour = cellOf(grid, c + o[0], r + o[1], layer + o[2]);
+            if (neighbour < 0) continue;
+            const std::size_t u = cells[at], v = cells[static_cast<std::size_t>(neighbour)];
             if (u == v) continue;
             if (q.move(at, u, v) < 0) {
                 ++summary.changes;

@@ -1,9 +1,10 @@
 #pragma once
 // Quenching a realization towards its model: cells other than data take, one at a time, the
 // class of a neighbour whenever that brings the realization's own transiograms closer to the
-// model's, E = Σ over x and y, lags 1..L and pairs i, j of (N_ij / N_i - t_ij)², the pairs
-// counted as check.csv measures them (a partner east along x, north along y). Zero-temperature
-// annealing: a change that does not lower E is undone. Each change costs about 6 K L counts.
+// model's, E = Σ over x, y (and z in a block), lags 1..L and pairs i, j of (N_ij / N_i - t_ij)²,
+// the pairs counted as check.csv measures them (a partner east along x, north along y, down
+// along z). Zero-temperature annealing: a change that does not lower E is undone. Each change
+// costs about 6 K L counts an axis.
 //
 //   a row of cells a b a a on a chain whose t_aa(1) is high: the b may become a; a datum never does
 

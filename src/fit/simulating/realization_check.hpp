@@ -1,6 +1,6 @@
 #pragma once
 // The realizations measured again along each axis with the measuring wing's own sweep (east
-// along x, north along y, at lags of one cell), against the model they were drawn from: for
+// along x, north along y, down along z in a block, at lags of one cell), against the model they were drawn from: for
 // each axis, lag, from and to, the model, the mean over the realizations of the measured
 // t_ij (over those where class i has support at that lag) and the difference.
 //

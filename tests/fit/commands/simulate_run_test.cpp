@@ -142,8 +142,65 @@ TEST(SimulateRun, AGeoTiffGridGivesGeoTiffMaps) {
     EXPECT_EQ(cellsOf(run.files.at("sims/realization-001.asc")).front().front(), "2");
 }
 
+// A VTK image's cells in its own order: x fastest, then y from the south, z from the bottom.
+std::vector<std::string> vtkCells(const std::string& text) {
+    const std::size_t from = text.find('\n', text.find("<DataArray")), to = text.find("</DataArray>");
+    std::istringstream values(text.substr(from, to - from));
+    std::vector<std::string> cells;
+    for (std::string v; values >> v;) cells.push_back(v);
+    return cells;
+}
+
+// A block from a vertical chain and a lateral ratio of 4 on cells 4 wide and 1 high: along x a
+// cell is as far in the model as one along z, so both come back as the chain's one cell.
+TEST(SimulateRun, ABlockFromAVerticalModelComesBackAlongZAndX) {
+    const FitRun run = runFit({"simulate", "--model", "z=m", "--lateral-ratio", "4", "--size", "24,24,40", "--cell", "4,4,1",
+                               "--realizations", "10", "-o", "sims"},
+                              {{"m/", ""}, {"m/model.csv", markov}});
+    ASSERT_EQ(run.result.status, 0) << run.result.err;
+    EXPECT_NE(run.result.out.find("grid           24 x 24 x 40 cells of 4 x 4 x 1\n"), std::string::npos) << run.result.out;
+    const std::string& check = run.files.at("sims/check.csv");
+    for (const char* key : {"z,1,1,a,a", "z,4,4,b,a", "z,10,10,b,b", "x,1,4,a,a", "x,4,16,b,a", "y,2,8,a,b"}) {
+        EXPECT_NEAR(checked(check, key, 6), checked(check, key, 5), 0.03) << key;
+    }
+    EXPECT_NEAR(checked(run.files.at("sims/classes.csv"), "1,a", 3), 1 / 3.0, 0.03);
+    EXPECT_EQ(vtkCells(run.files.at("sims/realization-010.vti")).size(), 24u * 24 * 40);
+    EXPECT_EQ(vtkCells(run.files.at("sims/probability-b.vti")).size(), 24u * 24 * 40);
+    EXPECT_EQ(run.files.count("sims/most-probable.vti"), 1u);
+}
+
+// Logs with collars: every cell whose centre an interval covers keeps its class in every
+// realization, the parts of a hole above and below the block left out.
+TEST(SimulateRun, ABlockKeepsItsLogs) {
+    const std::string logs = "hole,x,y,elevation,from,to,class\nBH1,5,5,1,0,1.5,b\nBH1,5,5,1,1.5,4,a\nBH1,5,5,1,4,30,b\n"
+                             "BH2,15,5,0,0,1,a\nBH2,15,5,0,1,2,b\n";
+    const FitRun run = runFit({"simulate", "--model", "z=m", "--model", "x=m", "--size", "2,1,8", "--cell", "10,10,1", "--origin",
+                               "0,0,-8", "--condition", "logs.csv", "--realizations", "5", "-o", "sims"},
+                              {{"m/", ""}, {"m/model.csv", markov}, {"logs.csv", logs}});
+    ASSERT_EQ(run.result.status, 0) << run.result.err;
+    EXPECT_NE(run.result.out.find("data           10 cells\n"), std::string::npos) << run.result.out;
+    // from the bottom, west then east: BH1 (its collar at 1) b where the centres lie 4 or more
+    // below it, a in the top three layers (centres -0.5 to -2.5: 1.5 to 3.5 down); BH2 (at 0)
+    // a then b in its two top layers, nothing below its end at 2
+    const std::vector<std::string> expected = {"2", "?", "2", "?", "2", "?", "2", "?", "2", "?", "1", "?", "1", "2", "1", "1"};
+    for (int r = 1; r <= 5; ++r) {
+        const std::vector<std::string> cells = vtkCells(run.files.at("sims/realization-00" + std::to_string(r) + ".vti"));
+        ASSERT_EQ(cells.size(), expected.size());
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            if (expected[c] != "?") {
+                EXPECT_EQ(cells[c], expected[c]) << r << " " << c;
+            }
+        }
+    }
+    const std::string& image = run.files.at("sims/most-probable.vti");
+    EXPECT_EQ(image.substr(0, image.find("<CellData")),
+              "<?xml version=\"1.0\"?>\n<VTKFile type=\"ImageData\" version=\"1.0\" byte_order=\"LittleEndian\">\n"
+              "  <ImageData WholeExtent=\"0 2 0 1 0 8\" Origin=\"0 0 -8\" Spacing=\"10 10 1\">\n"
+              "    <Piece Extent=\"0 2 0 1 0 8\">\n      ");
+}
+
 TEST(SimulateRun, RefusedWithOneLine) {
-    const std::string usage = "Usage: reduzfit simulate --model [AXIS=]DIR (--grid RASTER | --size NX,NY --cell C) -o OUT "
+    const std::string usage = "Usage: reduzfit simulate --model [AXIS=]DIR (--grid RASTER | --size NX,NY[,NZ] --cell C) -o OUT "
                               "[OPTION]...\nTry 'reduzfit simulate --help' for more information.\n";
     struct Case {
         std::vector<std::string> options;  // after "simulate --model m"
@@ -161,10 +218,27 @@ TEST(SimulateRun, RefusedWithOneLine) {
          "s: 100000000 cells and 1 realizations: more than the 50000000 cells and 2^31 cells over all the realizations a "
          "simulation holds"},
         {{"--size", "4,4", "-o", "s"}, "", "--size needs --cell C, the cells' size\n" + usage},
-        {{"--size", "4,0", "--cell", "1", "-o", "s"}, "", "--size takes 2 numbers above 0 joined by a comma, not \"4,0\"\n" + usage},
+        {{"--size", "4,0", "--cell", "1", "-o", "s"}, "", "--size takes 2 or 3 numbers above 0 joined by a comma, not \"4,0\"\n" + usage},
         {{"--size", "4,4", "--cell", "1"}, "", "-o OUT is needed: the directory the realizations are written to\n" + usage},
         {{"--size", "4,4", "--cell", "1", "--realizations", "0", "-o", "s"}, "",
          "--realizations must be a whole number from 1 to 1000, not \"0\"\n" + usage},
+        // a block of 4 x 4 x 4 cells of 1, from 0 up to 4
+        {{"--size", "4,4,4", "--cell", "1", "--condition", "data.csv", "-o", "s"}, "x,y,class\n1,1,a\n",
+         "data.csv: has no z column: the grid is a block (x, y, z)"},
+        {{"--size", "4,4,4", "--cell", "1", "--condition", "data.csv", "-o", "s"}, "x,y,z,class\n1,1,4,a\n1,1,5,a\n",
+         "data.csv: the point (1, 1, 5) lies outside the grid"},
+        {{"--size", "4,4,4", "--cell", "1", "--condition", "data.csv", "-o", "s"}, "hole,x,y,elevation,from,to,class\nBH1,9,1,4,0,2,a\n",
+         "data.csv: hole BH1: its collar (9, 1) lies outside the grid"},
+        {{"--size", "4,4,4", "--cell", "1", "--condition", "data.csv", "-o", "s"}, "hole,x,y,elevation,from,to,class\nBH1,1,1,4,4,8,a\n",
+         "data.csv: hole BH1: no logged interval covers the centre of a cell of the grid"},
+        {{"--size", "4,4,4", "--cell", "1", "--condition", "data.csv", "-o", "s"}, "hole,x,y,elevation,from,to,class\nBH1,1,1,4,0,1,a\nBH1,1,1,4,1,3,b\n"
+         "BH2,1.5,0.5,4,0,2,b\n",
+         "data.csv: two data of different classes (a and b) fall in one cell"},
+        {{"--size", "4,4", "--cell", "1", "--lateral-ratio", "5", "-o", "s"}, "", "--lateral-ratio goes with a block: --size NX,NY,NZ\n" + usage},
+        {{"--size", "4,4,4", "--cell", "1", "--lateral-ratio", "5", "-o", "s"}, "",
+         "--lateral-ratio R stretches the model of z=DIR alone: no other --model goes with it\n" + usage},
+        {{"--model", "z=m", "--size", "4,4", "--cell", "1", "-o", "s"}, "", "--model z=DIR goes with a block: --size NX,NY,NZ\n" + usage},
+        {{"--size", "4,4,4", "--cell", "1,2", "-o", "s"}, "", "--cell takes 1 or 3 numbers for a block, not \"1,2\"\n" + usage},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.err);

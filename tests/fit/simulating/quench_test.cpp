@@ -23,7 +23,7 @@ SimModel twoClassChain() {
 }
 
 TEST(Quench, BringsTheCurvesCloserAndLeavesTheData) {
-    const SimGrid grid{80, 60, 1, 1, 0, 0, ""};
+    const SimGrid grid{80, 60, 1, 1, 1, 1, 0, 0, 0, ""};
     const SimModel model = twoClassChain();
     KnownCells known(80 * 60, -1);
     for (std::size_t c = 0; c < known.size(); c += 97) known[c] = static_cast<int>(c % 2);
