@@ -169,6 +169,8 @@ Options:
                           a raster of the grid's size, or for a block logs (CSV
                           of hole, x, y, elevation, from, to and class: each
                           cell whose centre an interval covers)
+      --collars FILE      the collars of those logs (CSV of hole, x, y and
+                          elevation), where the logs have no x and y of their own
       --realizations N    1 to 1000 (default 1)
       --seed S            the random numbers' seed, a whole number (default 1)
       --threads T         realizations drawn at once (default: one a core);
@@ -540,6 +542,7 @@ struct SimulateWords {
     std::string cell;
     std::string origin;
     std::string condition;
+    std::string collars;
     std::string realizations;
     std::string seed;
     std::string threads;
@@ -639,6 +642,10 @@ SimulateRequest simulateRequestOf(const SimulateWords& words) {
         throw UsageError{"--cell and --origin go with --size: --grid takes them from its raster"};
     }
     request.condition = words.condition;
+    if (!words.collars.empty() && (!block || words.condition.empty())) {
+        throw UsageError{"--collars goes with a block's logs: --size NX,NY,NZ --condition LOGS"};
+    }
+    request.collars = words.collars;
     if (!words.realizations.empty()) request.realizations = static_cast<int>(wholeOption("--realizations", words.realizations, 1, 1000));
     if (!words.seed.empty()) {
         request.seed = static_cast<std::uint64_t>(wholeOption("--seed", words.seed, 0, std::numeric_limits<long long>::max()));
@@ -687,6 +694,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     simulate->add_option("--cell", simulateWords.cell);
     simulate->add_option("--origin", simulateWords.origin);
     simulate->add_option("--condition", simulateWords.condition);
+    simulate->add_option("--collars", simulateWords.collars);
     simulate->add_option("--realizations", simulateWords.realizations);
     simulate->add_option("--seed", simulateWords.seed);
     simulate->add_option("--threads", simulateWords.threads);

@@ -22,6 +22,7 @@
 #include "fit/fitting/model_files.hpp"
 #include "fit/fitting/panel_plot.hpp"
 #include "fit/measuring/ascii_grid.hpp"
+#include "fit/measuring/collars.hpp"
 #include "fit/measuring/gdal_raster.hpp"
 #include "fit/measuring/interval_csv.hpp"
 #include "fit/measuring/point_csv.hpp"
@@ -35,16 +36,6 @@
 namespace reduz::fit {
 
 namespace {
-
-// Each realization is quenched towards the model at lags 1 to 10 of each axis, every cell
-// visited once: on a two-class chain that brings every lag 1 to 20 within 0.007 of the model
-// (0.055 off at lag 1 before), for 0.35 s a million cells. A block's six neighbours fragment
-// its classes more (0.10 off at lag 1 on a three-class chain of 60 x 60 x 40 cells); four
-// visits at lags 1 to 20 bring every lag within 0.005 there (two: 0.05), for 1.2 s a million.
-struct Quenching {
-    int lags, sweeps;
-};
-constexpr Quenching mapQuenching{10, 1}, blockQuenching{20, 4};
 
 std::string modelPath(const std::string& directory) { return withoutTrailingSlash(directory) + "/model.csv"; }
 
@@ -111,12 +102,14 @@ void pointData(const std::string& text, const std::string& path, const SimGrid& 
     }
 }
 
-// Logs with their collars as a block's data: each cell whose centre a logged interval covers,
-// at the collar's elevation less the depth, takes the interval's class. A hole deeper or
-// higher than the block is cut to it; one that covers no cell's centre is refused.
-void logData(const std::string& text, const std::string& path, const SimGrid& grid, const std::vector<std::string>& classes,
-             KnownCells& known) {
-    const Logs logs = readIntervalLogs(text, path, ColumnNames{}, true);
+// Logs with their collars (in their own columns x, y and elevation, or in a file of collars) as
+// a block's data: each cell whose centre a logged interval covers, at the collar's elevation
+// less the depth, takes the interval's class. A hole deeper or higher than the block is cut to
+// it; one that covers no cell's centre is refused.
+void logData(const std::string& text, const std::string& path, const std::string& collars, const SimGrid& grid,
+             const std::vector<std::string>& classes, KnownCells& known) {
+    Logs logs = readIntervalLogs(text, path, ColumnNames{}, collars.empty());
+    if (!collars.empty()) readCollars(readInputFile(collars), collars, ColumnNames{}.hole, logs);
     std::vector<int> index;
     for (const std::string& name : logs.classes) index.push_back(classNamed(classes, name, path));
     const double top = grid.bottom + static_cast<double>(grid.layers) * grid.cellZ;
@@ -218,6 +211,7 @@ CommandResult runSimulate(const SimulateRequest& request) {
         if (block) inputs.push_back(modelPath(request.modelZ));
         if (!request.grid.empty()) inputs.push_back(request.grid);
         if (!request.condition.empty()) inputs.push_back(request.condition);
+        if (!request.collars.empty()) inputs.push_back(request.collars);
         checkReplaceable(out, inputs, "check.csv", "simulation");
 
         // each directory read once; every axis's classes those of the first, in its order
@@ -261,7 +255,7 @@ CommandResult runSimulate(const SimulateRequest& request) {
             } else {
                 const std::string text = readInputFile(request.condition);
                 if (block && !headerNamesPoints(text)) {
-                    logData(text, request.condition, grid, classes, known);
+                    logData(text, request.condition, request.collars, grid, classes, known);
                 } else {
                     pointData(text, request.condition, grid, block, classes, known);
                 }

@@ -31,6 +31,7 @@ struct SimulateRequest {
     double west = 0, south = 0, bottom = 0;
     // points (CSV of x, y[, z], class), a raster on the grid, or logs with collars (a block's); empty: none
     std::string condition;
+    std::string collars;  // the collars of the holes of logs given as `condition`; empty: in the logs' own columns
     int realizations = 1;
     std::uint64_t seed = 1;
     unsigned threads = 0;  // 0: one a core

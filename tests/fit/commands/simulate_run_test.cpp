@@ -192,6 +192,14 @@ TEST(SimulateRun, ABlockKeepsItsLogs) {
             }
         }
     }
+    // the collars in a file of their own: the same realizations
+    const FitRun apart = runFit({"simulate", "--model", "z=m", "--model", "x=m", "--size", "2,1,8", "--cell", "10,10,1", "--origin",
+                                 "0,0,-8", "--condition", "logs.csv", "--collars", "collars.csv", "--realizations", "5", "-o", "sims"},
+                                {{"m/", ""}, {"m/model.csv", markov},
+                                 {"logs.csv", "hole,from,to,class\nBH1,0,1.5,b\nBH1,1.5,4,a\nBH1,4,30,b\nBH2,0,1,a\nBH2,1,2,b\n"},
+                                 {"collars.csv", "hole,x,y,elevation\nBH1,5,5,1\nBH2,15,5,0\n"}});
+    ASSERT_EQ(apart.result.status, 0) << apart.result.err;
+    EXPECT_EQ(apart.files.at("sims/realization-005.vti"), run.files.at("sims/realization-005.vti"));
     const std::string& image = run.files.at("sims/most-probable.vti");
     EXPECT_EQ(image.substr(0, image.find("<CellData")),
               "<?xml version=\"1.0\"?>\n<VTKFile type=\"ImageData\" version=\"1.0\" byte_order=\"LittleEndian\">\n"
@@ -239,6 +247,8 @@ TEST(SimulateRun, RefusedWithOneLine) {
          "--lateral-ratio R stretches the model of z=DIR alone: no other --model goes with it\n" + usage},
         {{"--model", "z=m", "--size", "4,4", "--cell", "1", "-o", "s"}, "", "--model z=DIR goes with a block: --size NX,NY,NZ\n" + usage},
         {{"--size", "4,4,4", "--cell", "1,2", "-o", "s"}, "", "--cell takes 1 or 3 numbers for a block, not \"1,2\"\n" + usage},
+        {{"--size", "4,4", "--cell", "1", "--condition", "data.csv", "--collars", "data.csv", "-o", "s"}, "x,y,class\n1,1,a\n",
+         "--collars goes with a block's logs: --size NX,NY,NZ --condition LOGS\n" + usage},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.err);
