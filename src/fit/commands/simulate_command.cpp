@@ -339,7 +339,7 @@ CommandResult runSimulate(const SimulateRequest& request) {
 
         std::string summary = "models         ";
         if (request.lateralRatio > 0) {
-            summary += "z " + visible(modelPath(request.modelZ)) + "; x and y z's " + shortest(request.lateralRatio) + " times as long\n";
+            summary += "z " + visible(modelPath(request.modelZ)) + "; x and y: z's stretched " + shortest(request.lateralRatio) + " times\n";
         } else {
             summary += "x " + visible(modelPath(request.modelX)) + ", y " + visible(modelPath(request.modelY)) +
                        (block ? ", z " + visible(modelPath(request.modelZ)) : "") + "\n";
