@@ -22,10 +22,9 @@
 #include "fit/fitting/model_files.hpp"
 #include "fit/fitting/panel_plot.hpp"
 #include "fit/measuring/ascii_grid.hpp"
-#include "fit/measuring/collars.hpp"
 #include "fit/measuring/gdal_raster.hpp"
-#include "fit/measuring/interval_csv.hpp"
 #include "fit/measuring/point_csv.hpp"
+#include "fit/simulating/conditioning.hpp"
 #include "fit/simulating/geotiff_out.hpp"
 #include "fit/simulating/mcrf.hpp"
 #include "fit/simulating/quench.hpp"
@@ -42,92 +41,6 @@ std::string modelPath(const std::string& directory) { return withoutTrailingSlas
 StoredModel readModelOf(const std::string& directory) {
     const std::string path = modelPath(directory);
     return readModelCsv(readInputFile(path), path);
-}
-
-// A raster's cells by class name: its table's names, else the codes' decimal text.
-std::string nameOfCode(const RasterInfo& info, std::int64_t code) {
-    const auto named = std::find(info.codes.begin(), info.codes.end(), code);
-    return named != info.codes.end() ? info.names[static_cast<std::size_t>(named - info.codes.begin())] : std::to_string(code);
-}
-
-int classNamed(const std::vector<std::string>& classes, const std::string& name, const std::string& file) {
-    const auto found = std::find(classes.begin(), classes.end(), name);
-    if (found == classes.end()) failInput(file, 0, 0, "class \"" + visible(name) + "\" is not one of the model's classes");
-    return static_cast<int>(found - classes.begin());
-}
-
-void setKnown(KnownCells& known, std::size_t cell, int code, const std::vector<std::string>& classes, const std::string& file) {
-    if (known[cell] >= 0 && known[cell] != code) {
-        failInput(file, 0, 0,
-                  "two data of different classes (" + visible(classes[static_cast<std::size_t>(known[cell])]) + " and " +
-                      visible(classes[static_cast<std::size_t>(code)]) + ") fall in one cell");
-    }
-    known[cell] = code;
-}
-
-// A raster's classed cells as data; its size must be the grid's.
-void rasterData(const std::string& path, const SimGrid& grid, const std::vector<std::string>& classes, KnownCells& known) {
-    const RasterInfo info = openRaster(path);
-    if (info.columns != grid.columns || info.rows != grid.rows) {
-        failInput(path, 0, 0,
-                  std::to_string(info.columns) + " x " + std::to_string(info.rows) + " cells, where the grid has " +
-                      std::to_string(grid.columns) + " x " + std::to_string(grid.rows));
-    }
-    std::map<std::int64_t, int> codeOf;
-    readRasterRows(path, [&](long long row, std::span<const std::int64_t> codes, std::span<const std::uint8_t> isNoData) {
-        for (std::size_t c = 0; c < codes.size(); ++c) {
-            if (isNoData[c] != 0) continue;
-            auto [slot, added] = codeOf.try_emplace(codes[c], 0);
-            if (added) slot->second = classNamed(classes, nameOfCode(info, codes[c]), path);
-            setKnown(known, static_cast<std::size_t>(row) * codes.size() + c, slot->second, classes, path);
-        }
-    });
-}
-
-// Points as data: in a plane (x, y), in a block (x, y, z), z growing upward.
-void pointData(const std::string& text, const std::string& path, const SimGrid& grid, bool block,
-               const std::vector<std::string>& classes, KnownCells& known) {
-    const Points points = readPointCsv(text, path, PointColumns{});
-    if (!block && points.hasZ) failInput(path, 0, 0, "has a z column: the grid is a plane (x, y)");
-    if (block && !points.hasZ) failInput(path, 0, 0, "has no z column: the grid is a block (x, y, z)");
-    std::vector<int> index;
-    for (const std::string& name : points.classes) index.push_back(classNamed(classes, name, path));
-    for (const Point& p : points.points) {
-        const std::optional<std::size_t> cell = block ? cellAt(grid, p.x, p.y, p.z) : cellAt(grid, p.x, p.y);
-        if (!cell) {
-            failInput(path, 0, 0,
-                      "the point (" + shortest(p.x) + ", " + shortest(p.y) + (block ? ", " + shortest(p.z) : "") + ") lies outside the grid");
-        }
-        setKnown(known, *cell, index[static_cast<std::size_t>(p.code)], classes, path);
-    }
-}
-
-// Logs with their collars (in their own columns x, y and elevation, or in a file of collars) as
-// a block's data: each cell whose centre a logged interval covers, at the collar's elevation
-// less the depth, takes the interval's class. A hole deeper or higher than the block is cut to
-// it; one that covers no cell's centre is refused.
-void logData(const std::string& text, const std::string& path, const std::string& collars, const SimGrid& grid,
-             const std::vector<std::string>& classes, KnownCells& known) {
-    Logs logs = readIntervalLogs(text, path, ColumnNames{}, collars.empty());
-    if (!collars.empty()) readCollars(readInputFile(collars), collars, ColumnNames{}.hole, logs);
-    std::vector<int> index;
-    for (const std::string& name : logs.classes) index.push_back(classNamed(classes, name, path));
-    const double top = grid.bottom + static_cast<double>(grid.layers) * grid.cellZ;
-    const std::size_t plane = static_cast<std::size_t>(grid.columns * grid.rows);
-    for (const Hole& hole : logs.holes) {
-        const Collar& collar = *hole.collar;
-        const std::optional<std::size_t> column = cellAt(grid, collar.x, collar.y, top);
-        if (!column) failInput(path, 0, 0, hole.name + ": its collar (" + shortest(collar.x) + ", " + shortest(collar.y) + ") lies outside the grid");
-        bool covers = false;
-        for (long long l = 0; l < grid.layers; ++l) {
-            const double depth = collar.elevation - (top - (static_cast<double>(l) + 0.5) * grid.cellZ);
-            const auto run = std::find_if(hole.runs.begin(), hole.runs.end(), [&](const Run& r) { return r.from <= depth && depth < r.to; });
-            if (run == hole.runs.end()) continue;
-            setKnown(known, static_cast<std::size_t>(l) * plane + *column, index[static_cast<std::size_t>(run->code)], classes, path);
-            covers = true;
-        }
-        if (!covers) failInput(path, 0, 0, hole.name + ": no logged interval covers the centre of a cell of the grid");
-    }
 }
 
 // The codes written for the classes: their own names where every one is a distinct whole
@@ -246,18 +159,18 @@ CommandResult runSimulate(const SimulateRequest& request) {
                           " cells and 2^31 cells over all the realizations a simulation holds");
         }
         KnownCells known(static_cast<std::size_t>(cells), -1);
-        if (!request.grid.empty()) rasterData(request.grid, grid, classes, known);
+        if (!request.grid.empty()) addRasterData(request.grid, grid, classes, known);
         if (!request.condition.empty()) {
             const bool raster = namesRaster(request.condition) || namesMap(request.condition);
             if (raster && block) failInput(request.condition, 0, 0, "a raster is a plane: a block's data are points with z or logs with collars");
             if (raster) {
-                rasterData(request.condition, grid, classes, known);
+                addRasterData(request.condition, grid, classes, known);
             } else {
                 const std::string text = readInputFile(request.condition);
                 if (block && !headerNamesPoints(text)) {
-                    logData(text, request.condition, request.collars, grid, classes, known);
+                    addLogData(text, request.condition, request.collars, grid, classes, known);
                 } else {
-                    pointData(text, request.condition, grid, block, classes, known);
+                    addPointData(text, request.condition, grid, block, classes, known);
                 }
             }
         }
