@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "fit/fit_run.hpp"
+#include "support/sanitized.hpp"
 
 namespace reduz::testing {
 namespace {
@@ -205,6 +208,26 @@ TEST(SimulateRun, ABlockKeepsItsLogs) {
               "<?xml version=\"1.0\"?>\n<VTKFile type=\"ImageData\" version=\"1.0\" byte_order=\"LittleEndian\">\n"
               "  <ImageData WholeExtent=\"0 2 0 1 0 8\" Origin=\"0 0 -8\" Spacing=\"10 10 1\">\n"
               "    <Piece Extent=\"0 2 0 1 0 8\">\n      ");
+}
+
+// Interrupted while its realizations are written (the first fsync held up by strace), the run
+// ends by the signal with the earlier simulation as it was and no temporary directory behind.
+TEST(SimulateRun, AnInterruptedWriteLeavesTheEarlierSimulation) {
+    if (sanitized || !installed("strace") || runShell("strace -o /dev/null true").status != 0) {
+        GTEST_SKIP() << "strace cannot trace here (or the sanitizers' runtime is in the way)";
+    }
+    ScratchDir dir;
+    ::mkdir(dir.file("m").c_str(), 0777);
+    writeFile(dir.file("m/model.csv"), markov);
+    ::mkdir(dir.file("sims").c_str(), 0777);
+    writeFile(dir.file("sims/check.csv"), "older\n");
+    const ShellResult run = runShell(
+        "cd '" + dir.path + "' && { env --default-signal=INT strace -o /dev/null -e inject=fsync:delay_enter=1000000:when=1 " REDUZFIT_BINARY
+        " simulate --model m --size 20,20,5 --cell 1 -o sims >/dev/null 2>&1 & } && tracer=$! && "
+        "for i in $(seq 100); do ls -a | grep -q '^\\.sims\\.' && break; sleep 0.05; done && "
+        "kill -INT $(pgrep -P $tracer) && { wait $tracer; } 2>/dev/null; echo $?");
+    EXPECT_EQ(run.output, "130\n");
+    EXPECT_EQ(filesIn(dir.path), (std::map<std::string, std::string>{{"m/model.csv", markov}, {"sims/check.csv", "older\n"}}));
 }
 
 TEST(SimulateRun, RefusedWithOneLine) {
