@@ -45,8 +45,9 @@ struct Quench {
         return e;
     }
 
-    // Moves the cell from class u to v in every count, returning the change of E.
-    double move(std::size_t at, std::size_t u, std::size_t v) {
+    // Moves the cell from class u to v in every count, returning the change of E (0 unless
+    // `scored`: a move undone needs none).
+    double move(std::size_t at, std::size_t u, std::size_t v, bool scored = true) {
         const long long c = static_cast<long long>(at) % grid.columns, r = static_cast<long long>(at) / grid.columns % grid.rows,
                         layer = static_cast<long long>(at) / (grid.columns * grid.rows);
         double delta = 0;
@@ -57,7 +58,7 @@ struct Quench {
                 const std::size_t to = ahead >= 0 ? cells[static_cast<std::size_t>(ahead)] : n;
                 // the rows whose values change: u and v (the cell as a from-class), and the class behind it
                 const bool fromApart = from < n && from != u && from != v;
-                delta -= rowError(a, l, u) + rowError(a, l, v) + (fromApart ? rowError(a, l, from) : 0);
+                if (scored) delta -= rowError(a, l, u) + rowError(a, l, v) + (fromApart ? rowError(a, l, from) : 0);
                 long long* pairs = a.pairs.data() + static_cast<std::size_t>(l) * n * n;
                 long long* rows = a.rows.data() + static_cast<std::size_t>(l) * n;
                 if (from < n) {
@@ -71,7 +72,7 @@ struct Quench {
                     --rows[u];
                     ++rows[v];
                 }
-                delta += rowError(a, l, u) + rowError(a, l, v) + (fromApart ? rowError(a, l, from) : 0);
+                if (scored) delta += rowError(a, l, u) + rowError(a, l, v) + (fromApart ? rowError(a, l, from) : 0);
             }
         }
         cells[at] = static_cast<std::uint8_t>(v);
@@ -141,7 +142,7 @@ QuenchSummary quenchRealization(const SimGrid& grid, const SimModel& model, cons
             if (q.move(at, u, v) < 0) {
                 ++summary.changes;
             } else {
-                q.move(at, v, u);
+                q.move(at, v, u, false);
             }
         }
     }
