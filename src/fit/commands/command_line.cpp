@@ -170,7 +170,7 @@ Options:
                           of hole, x, y, elevation, from, to and class: each
                           cell whose centre an interval covers)
       --collars FILE      the collars of those logs (CSV of hole, x, y and
-                          elevation), where the logs have no x and y of their own
+                          elevation), where the logs hold no x and y
       --realizations N    1 to 1000 (default 1)
       --seed S            the random numbers' seed, a whole number (default 1)
       --threads T         realizations drawn at once (default: one a core);
