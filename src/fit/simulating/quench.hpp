@@ -23,10 +23,10 @@ struct QuenchSummary {
 
 // How far and how long each realization is quenched. A map's: towards the model at lags 1 to
 // 10 of each axis, every cell visited once: on a two-class chain that brings every lag 1 to 20 within 0.007 of the model
-// (0.055 off at lag 1 before), for 0.35 s a million cells. A block's six neighbours fragment
+// (0.055 off at lag 1 before), for 0.2 s a million cells. A block's six neighbours fragment
 // its classes more (0.10 off at lag 1 on a three-class chain of 60 x 60 x 40 cells); three
 // visits at lags 1 to 20 bring every lag within 0.007 on 60 x 60 x 60 (two: 0.03, four:
-// 0.002), for 2 s a million cells.
+// 0.002), for 1.3 s a million cells.
 struct Quenching {
     int lags, sweeps;
 };
