@@ -586,10 +586,9 @@ SimulateRequest simulateRequestOf(const SimulateWords& words) {
     const bool block = size.size() == 3;
     std::string every;
     for (const std::string& model : words.models) {
-        const char axis = model.size() > 2 && model[1] == '=' ? model[0] : '\0';
-        if (axis != '\0' && axis != 'x' && axis != 'y' && axis != 'z') throw UsageError{"--model takes DIR, x=DIR, y=DIR or z=DIR, not " + quoted(model)};
+        const char axis = model.size() >= 2 && model[1] == '=' && (model[0] == 'x' || model[0] == 'y' || model[0] == 'z') ? model[0] : '\0';
         const std::string directory = axis != '\0' ? model.substr(2) : model;
-        if (directory.empty() || model.ends_with("=")) throw UsageError{"--model takes DIR, x=DIR, y=DIR or z=DIR, not " + quoted(model)};
+        if (directory.empty()) throw UsageError{"--model takes DIR, x=DIR, y=DIR or z=DIR, not " + quoted(model)};
         if (axis == 'z' && !block) throw UsageError{"--model z=DIR goes with a block: --size NX,NY,NZ"};
         (axis == 'x' ? request.modelX : axis == 'y' ? request.modelY : axis == 'z' ? request.modelZ : every) = directory;
     }

@@ -102,7 +102,7 @@ template <typename Cell>
 std::vector<Cell> sectionOf(const SimGrid& grid, const std::vector<Cell>& cells) {
     std::vector<Cell> section;
     for (long long l = 0; l < grid.layers; ++l) {
-        const auto row = cells.begin() + (l * grid.rows + grid.rows / 2) * grid.columns;
+        const auto row = cells.begin() + cellIndex(grid, 0, grid.rows / 2, l);
         section.insert(section.end(), row, row + grid.columns);
     }
     return section;
@@ -200,8 +200,8 @@ CommandResult runSimulate(const SimulateRequest& request) {
         const std::size_t n = classes.size();
         // a map's files are ESRI grids; a block's VTK image data
         const std::string extension = block ? ".vti" : ".asc";
-        const auto classMap = [&](const std::function<std::string(std::size_t)>& cell) {
-            return block ? vtkImage(grid, "class", "Int64", cell) : gridText(grid, cell);
+        const auto mapText = [&](const char* name, const char* type, const std::function<std::string(std::size_t)>& cell) {
+            return block ? vtkImage(grid, name, type, cell) : gridText(grid, cell);
         };
         std::vector<FileText> files;
         std::vector<std::int64_t> counts(static_cast<std::size_t>(cells) * n, 0), total(n, 0);
@@ -213,7 +213,7 @@ CommandResult runSimulate(const SimulateRequest& request) {
             }
             char name[40];
             std::snprintf(name, sizeof name, "realization-%03zu", r + 1);
-            files.push_back({name + extension, classMap([&](std::size_t c) { return std::to_string(codes[cellsOf[c]]); })});
+            files.push_back({name + extension, mapText("class", "Int64", [&](std::size_t c) { return std::to_string(codes[cellsOf[c]]); })});
             if (geoTiffs) files.push_back({std::string(name) + ".tif", geoTiff(grid, codesOfCells(cellsOf))});
         }
         std::string classesText = "code,class,model,simulated\n";
@@ -224,15 +224,16 @@ CommandResult runSimulate(const SimulateRequest& request) {
             std::string name = "probability-";
             name += safeName(classes[k]);
             name += extension;
-            const auto share = [&](std::size_t c) { return shortest(static_cast<double>(counts[c * n + k]) / request.realizations); };
-            files.push_back({name, block ? vtkImage(grid, "probability", "Float64", share) : gridText(grid, share)});
+            files.push_back({name, mapText("probability", "Float64", [&](std::size_t c) {
+                                 return shortest(static_cast<double>(counts[c * n + k]) / request.realizations);
+                             })});
         }
         std::vector<std::uint8_t> mostProbable(static_cast<std::size_t>(cells));
         for (std::size_t c = 0; c < mostProbable.size(); ++c) {
             const auto first = counts.begin() + static_cast<std::ptrdiff_t>(c * n);
             mostProbable[c] = static_cast<std::uint8_t>(std::max_element(first, first + static_cast<std::ptrdiff_t>(n)) - first);
         }
-        files.push_back({"most-probable" + extension, classMap([&](std::size_t c) { return std::to_string(codes[mostProbable[c]]); })});
+        files.push_back({"most-probable" + extension, mapText("class", "Int64", [&](std::size_t c) { return std::to_string(codes[mostProbable[c]]); })});
         if (geoTiffs) files.push_back({"most-probable.tif", geoTiff(grid, codesOfCells(mostProbable))});
         std::string script;
         if (block) {

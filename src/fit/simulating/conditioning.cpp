@@ -82,17 +82,17 @@ void addLogData(const std::string& text, const std::string& path, const std::str
     std::vector<int> index;
     for (const std::string& name : logs.classes) index.push_back(classNamed(classes, name, path));
     const double top = grid.bottom + static_cast<double>(grid.layers) * grid.cellZ;
-    const std::size_t plane = static_cast<std::size_t>(grid.columns * grid.rows);
     for (const Hole& hole : logs.holes) {
         const Collar& collar = *hole.collar;
-        const std::optional<std::size_t> column = cellAt(grid, collar.x, collar.y, top);
-        if (!column) failInput(path, 0, 0, hole.name + ": its collar (" + shortest(collar.x) + ", " + shortest(collar.y) + ") lies outside the grid");
+        const std::optional<std::size_t> topCell = cellAt(grid, collar.x, collar.y, top);
+        if (!topCell) failInput(path, 0, 0, hole.name + ": its collar (" + shortest(collar.x) + ", " + shortest(collar.y) + ") lies outside the grid");
+        const CellPlace column = placeOf(grid, *topCell);
         bool covers = false;
         for (long long l = 0; l < grid.layers; ++l) {
             const double depth = collar.elevation - (top - (static_cast<double>(l) + 0.5) * grid.cellZ);
             const auto run = std::find_if(hole.runs.begin(), hole.runs.end(), [&](const Run& r) { return r.from <= depth && depth < r.to; });
             if (run == hole.runs.end()) continue;
-            setKnown(known, static_cast<std::size_t>(l) * plane + *column, index[static_cast<std::size_t>(run->code)], classes, path);
+            setKnown(known, static_cast<std::size_t>(cellIndex(grid, column.column, column.row, l)), index[static_cast<std::size_t>(run->code)], classes, path);
             covers = true;
         }
         if (!covers) failInput(path, 0, 0, hole.name + ": no logged interval covers the centre of a cell of the grid");

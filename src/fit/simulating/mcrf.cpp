@@ -58,8 +58,6 @@ double uniform(std::mt19937_64& bits) { return static_cast<double>(bits() >> 11)
 
 std::vector<std::uint8_t> simulateRealization(const SimGrid& grid, const SimModel& model, const KnownCells& known,
                                               std::uint64_t seed) {
-    const std::size_t columns = static_cast<std::size_t>(grid.columns), rows = static_cast<std::size_t>(grid.rows);
-    const std::size_t layers = static_cast<std::size_t>(grid.layers), plane = columns * rows;
     const std::size_t n = static_cast<std::size_t>(model.classes);
     std::vector<int> cells(known.begin(), known.end());
     std::vector<std::size_t> path;
@@ -74,10 +72,10 @@ std::vector<std::uint8_t> simulateRealization(const SimGrid& grid, const SimMode
     // (t_aa at one cell 0.10 below the model on 200 x 200 cells of a two-class chain); this
     // path halves that.
     const auto level = [&](std::size_t at) {
-        const std::size_t c = at % columns, r = at / columns % rows, layer = at / plane;
+        const CellPlace p = placeOf(grid, at);
         int l = 0;
-        for (std::size_t lattice = 64; lattice > 1; lattice /= 2, ++l) {
-            if (c % lattice == 0 && r % lattice == 0 && layer % lattice == 0) return l;
+        for (long long lattice = 64; lattice > 1; lattice /= 2, ++l) {
+            if (p.column % lattice == 0 && p.row % lattice == 0 && p.layer % lattice == 0) return l;
         }
         return l;
     };
@@ -86,18 +84,14 @@ std::vector<std::uint8_t> simulateRealization(const SimGrid& grid, const SimMode
     std::vector<double> weights(n);
     Neighbour found[6];
     for (const std::size_t at : path) {
-        const long long c = static_cast<long long>(at % columns), r = static_cast<long long>(at / columns % rows),
-                        layer = static_cast<long long>(at / plane);
+        const CellPlace p = placeOf(grid, at);
         int count = 0;
         // along the axis (dc, dr, dl) a cell at a time, the axis's way (sign 1) or back
         const auto look = [&](const AxisTable& axis, long long dc, long long dr, long long dl, int sign) {
             for (int m = 1; m <= axis.reach; ++m) {
-                const long long cc = c + sign * m * dc, rr = r + sign * m * dr, ll = layer + sign * m * dl;
-                if (cc < 0 || rr < 0 || ll < 0 || cc >= static_cast<long long>(columns) || rr >= static_cast<long long>(rows) ||
-                    ll >= static_cast<long long>(layers)) {
-                    return;
-                }
-                const int code = cells[(static_cast<std::size_t>(ll) * rows + static_cast<std::size_t>(rr)) * columns + static_cast<std::size_t>(cc)];
+                const long long neighbour = cellIndex(grid, p.column + sign * m * dc, p.row + sign * m * dr, p.layer + sign * m * dl);
+                if (neighbour < 0) return;
+                const int code = cells[static_cast<std::size_t>(neighbour)];
                 if (code < 0) continue;
                 const std::size_t slice = static_cast<std::size_t>(m) * n * n;
                 // A neighbour the axis's way (east, north, down) is at +m from the cell, the cell at -m from it.
@@ -111,7 +105,7 @@ std::vector<std::uint8_t> simulateRealization(const SimGrid& grid, const SimMode
         look(model.x, 1, 0, 0, -1);
         look(model.y, 0, -1, 0, 1);
         look(model.y, 0, -1, 0, -1);
-        if (layers > 1) {
+        if (grid.layers > 1) {
             look(model.z, 0, 0, 1, 1);
             look(model.z, 0, 0, 1, -1);
         }

@@ -7,12 +7,6 @@ namespace reduz::fit {
 
 namespace {
 
-// The index of cell (c, r, layer); -1 outside the grid.
-long long cellOf(const SimGrid& grid, long long c, long long r, long long layer) {
-    if (c < 0 || r < 0 || layer < 0 || c >= grid.columns || r >= grid.rows || layer >= grid.layers) return -1;
-    return (layer * grid.rows + r) * grid.columns + c;
-}
-
 // The pair counts of one axis at lags 1..L and their distance from the model.
 struct AxisCounts {
     const AxisTable* table = nullptr;
@@ -28,9 +22,9 @@ struct Quench {
     std::vector<AxisCounts> axes;
     std::vector<std::uint8_t>& cells;
 
-    // The cell `l` steps along the axis from (c, r, layer), forward or back; -1 outside.
-    long long partner(const AxisCounts& a, long long c, long long r, long long layer, int l, int sign) const {
-        return cellOf(grid, c + sign * l * a.dc, r + sign * l * a.dr, layer + sign * l * a.dl);
+    // The cell `l` steps along the axis from p, forward or back; -1 outside.
+    long long partner(const AxisCounts& a, const CellPlace& p, int l, int sign) const {
+        return cellIndex(grid, p.column + sign * l * a.dc, p.row + sign * l * a.dr, p.layer + sign * l * a.dl);
     }
 
     double rowError(const AxisCounts& a, int l, std::size_t i) const {
@@ -48,12 +42,11 @@ struct Quench {
     // Moves the cell from class u to v in every count, returning the change of E (0 unless
     // `scored`: a move undone needs none).
     double move(std::size_t at, std::size_t u, std::size_t v, bool scored = true) {
-        const long long c = static_cast<long long>(at) % grid.columns, r = static_cast<long long>(at) / grid.columns % grid.rows,
-                        layer = static_cast<long long>(at) / (grid.columns * grid.rows);
+        const CellPlace p = placeOf(grid, at);
         double delta = 0;
         for (AxisCounts& a : axes) {
             for (int l = 1; l <= a.lags; ++l) {
-                const long long back = partner(a, c, r, layer, l, -1), ahead = partner(a, c, r, layer, l, 1);
+                const long long back = partner(a, p, l, -1), ahead = partner(a, p, l, 1);
                 const std::size_t from = back >= 0 ? cells[static_cast<std::size_t>(back)] : n;
                 const std::size_t to = ahead >= 0 ? cells[static_cast<std::size_t>(ahead)] : n;
                 // the rows whose values change: u and v (the cell as a from-class), and the class behind it
@@ -98,9 +91,9 @@ AxisCounts countsOf(const SimGrid& grid, const AxisTable& table, int lags, long 
     for (long long layer = 0; layer < grid.layers; ++layer) {
         for (long long r = 0; r < grid.rows; ++r) {
             for (long long c = 0; c < grid.columns; ++c) {
-                const std::size_t i = cells[static_cast<std::size_t>(cellOf(grid, c, r, layer))];
+                const std::size_t i = cells[static_cast<std::size_t>(cellIndex(grid, c, r, layer))];
                 for (int l = 1; l <= a.lags; ++l) {
-                    const long long partner = cellOf(grid, c + l * dc, r + l * dr, layer + l * dl);
+                    const long long partner = cellIndex(grid, c + l * dc, r + l * dr, layer + l * dl);
                     if (partner < 0) break;
                     const std::size_t j = cells[static_cast<std::size_t>(partner)];
                     ++a.pairs[(static_cast<std::size_t>(l) * n + i) * n + j];
@@ -131,11 +124,10 @@ QuenchSummary quenchRealization(const SimGrid& grid, const SimModel& model, cons
         for (std::size_t i = free.size(); i > 1; --i) std::swap(free[i - 1], free[static_cast<std::size_t>(bits() % i)]);
         for (const std::size_t at : free) {
             // a neighbour's class: the change that mends a fragment
-            const long long c = static_cast<long long>(at) % grid.columns, r = static_cast<long long>(at) / grid.columns % grid.rows,
-                            layer = static_cast<long long>(at) / (grid.columns * grid.rows);
+            const CellPlace p = placeOf(grid, at);
             const long long offsets[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
             const auto& o = offsets[bits() % (grid.layers > 1 ? 6 : 4)];
-            const long long neighbour = cellOf(grid, c + o[0], r + o[1], layer + o[2]);
+            const long long neighbour = cellIndex(grid, p.column + o[0], p.row + o[1], p.layer + o[2]);
             if (neighbour < 0) continue;
             const std::size_t u = cells[at], v = cells[static_cast<std::size_t>(neighbour)];
             if (u == v) continue;

@@ -13,13 +13,12 @@ std::optional<std::size_t> cellAt(const SimGrid& grid, double x, double y, doubl
     const double r = std::floor((grid.south + static_cast<double>(grid.rows) * grid.cellY - y) / grid.cellY);
     // a plane's one layer holds every z; a block's top face is inside
     const double l = grid.layers == 1 ? 0 : std::floor((grid.bottom + static_cast<double>(grid.layers) * grid.cellZ - z) / grid.cellZ);
+    // tested as doubles first: a place far off the grid has no whole index
     if (!(c >= 0 && c < static_cast<double>(grid.columns) && r >= 0 && r < static_cast<double>(grid.rows) && l >= 0 &&
           l < static_cast<double>(grid.layers))) {
         return std::nullopt;
     }
-    return (static_cast<std::size_t>(l) * static_cast<std::size_t>(grid.rows) + static_cast<std::size_t>(r)) *
-               static_cast<std::size_t>(grid.columns) +
-           static_cast<std::size_t>(c);
+    return static_cast<std::size_t>(cellIndex(grid, static_cast<long long>(c), static_cast<long long>(r), static_cast<long long>(l)));
 }
 
 }  // namespace reduz::fit

@@ -36,6 +36,23 @@ inline constexpr long long mostGridCells = 50'000'000;
 
 inline long long cellCount(const SimGrid& grid) { return grid.columns * grid.rows * grid.layers; }
 
+// Where cell `at` lies: its column, its row from the north and its layer from the top.
+struct CellPlace {
+    long long column, row, layer;
+};
+
+inline CellPlace placeOf(const SimGrid& grid, std::size_t at) {
+    const long long i = static_cast<long long>(at);
+    return CellPlace{i % grid.columns, i / grid.columns % grid.rows, i / (grid.columns * grid.rows)};
+}
+
+// The index of cell (column, row, layer), (layer * rows + row) * columns + column; -1 outside
+// the grid.
+inline long long cellIndex(const SimGrid& grid, long long column, long long row, long long layer) {
+    if (column < 0 || row < 0 || layer < 0 || column >= grid.columns || row >= grid.rows || layer >= grid.layers) return -1;
+    return (layer * grid.rows + row) * grid.columns + column;
+}
+
 // The cell holding (x, y) of a plane at [r * columns + c], (x, y, z) at [(l * rows + r) *
 // columns + c]; none outside the grid. A point on an edge between cells is in the cell east,
 // south or below it: the grid's west, north and top faces are inside, the others outside.

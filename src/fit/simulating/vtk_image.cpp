@@ -18,13 +18,12 @@ std::string vtkImage(const SimGrid& grid, const std::string& name, const std::st
             "\">\n";
     text += "    <Piece Extent=\"" + extent + "\">\n      <CellData Scalars=\"" + name + "\">\n";
     text += "        <DataArray type=\"" + type + "\" Name=\"" + name + "\" format=\"ascii\">\n";
-    const std::size_t columns = static_cast<std::size_t>(grid.columns), rows = static_cast<std::size_t>(grid.rows);
-    for (std::size_t l = static_cast<std::size_t>(grid.layers); l-- > 0;) {
-        for (std::size_t r = rows; r-- > 0;) {
+    for (long long l = grid.layers; l-- > 0;) {
+        for (long long r = grid.rows; r-- > 0;) {
             text += "         ";
-            for (std::size_t c = 0; c < columns; ++c) {
+            for (long long c = 0; c < grid.columns; ++c) {
                 text += ' ';
-                text += cell((l * rows + r) * columns + c);
+                text += cell(static_cast<std::size_t>(cellIndex(grid, c, r, l)));
             }
             text += '\n';
         }

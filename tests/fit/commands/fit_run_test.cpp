@@ -264,8 +264,7 @@ TEST(FitRun, AnOlderFitLeftBehindIsTold) {
 }
 
 // Interrupted while the fit is written (its first fsync held up by strace), the run ends by the
-// signal with the earlier fit as it was and no temporary directory behind. (A shell starts a
-// job in the background with SIGINT ignored: env gives it back its default.)
+// signal with the earlier fit as it was and no temporary directory behind.
 TEST(FitRun, AnInterruptedWriteLeavesTheEarlierFit) {
     if (sanitized || !installed("strace") || runShell("strace -o /dev/null true").status != 0) {
         GTEST_SKIP() << "strace cannot trace here (or the sanitizers' runtime is in the way)";
@@ -276,11 +275,7 @@ TEST(FitRun, AnInterruptedWriteLeavesTheEarlierFit) {
         writeFile(dir.file("measured.csv"), measured);
         ::mkdir(dir.file("fitted").c_str(), 0777);
         writeFile(dir.file("fitted/fits.csv"), "older\n");
-        const ShellResult run = runShell(
-            "cd '" + dir.path + "' && { env --default-signal=INT strace -o /dev/null -e inject=fsync:delay_enter=1000000:when=1 " REDUZFIT_BINARY
-            " fit measured.csv --shapes 5 -o fitted >/dev/null 2>&1 & } && tracer=$! && "
-            "for i in $(seq 100); do ls -a | grep -q '^\\.fitted\\.' && break; sleep 0.05; done && "
-            "kill -" + signal + " $(pgrep -P $tracer) && { wait $tracer; } 2>/dev/null; echo $?");
+        const ShellResult run = interruptedWhileWriting(dir, "fit measured.csv --shapes 5 -o fitted", "fitted", signal);
         EXPECT_EQ(run.output, std::string(signal) == "INT" ? "130\n" : "143\n");
         EXPECT_EQ(filesIn(dir.path), (std::map<std::string, std::string>{{"measured.csv", measured}, {"fitted/fits.csv", "older\n"}}));
     }

@@ -221,11 +221,7 @@ TEST(SimulateRun, AnInterruptedWriteLeavesTheEarlierSimulation) {
     writeFile(dir.file("m/model.csv"), markov);
     ::mkdir(dir.file("sims").c_str(), 0777);
     writeFile(dir.file("sims/check.csv"), "older\n");
-    const ShellResult run = runShell(
-        "cd '" + dir.path + "' && { env --default-signal=INT strace -o /dev/null -e inject=fsync:delay_enter=1000000:when=1 " REDUZFIT_BINARY
-        " simulate --model m --size 20,20,5 --cell 1 -o sims >/dev/null 2>&1 & } && tracer=$! && "
-        "for i in $(seq 100); do ls -a | grep -q '^\\.sims\\.' && break; sleep 0.05; done && "
-        "kill -INT $(pgrep -P $tracer) && { wait $tracer; } 2>/dev/null; echo $?");
+    const ShellResult run = interruptedWhileWriting(dir, "simulate --model m --size 20,20,5 --cell 1 -o sims", "sims", "INT");
     EXPECT_EQ(run.output, "130\n");
     EXPECT_EQ(filesIn(dir.path), (std::map<std::string, std::string>{{"m/model.csv", markov}, {"sims/check.csv", "older\n"}}));
 }
