@@ -79,7 +79,11 @@ std::vector<std::uint8_t> simulateRealization(const SimGrid& grid, const SimMode
         }
         return l;
     };
-    std::stable_sort(path.begin(), path.end(), [&](std::size_t a, std::size_t b) { return level(a) < level(b); });
+    // each cell's level found once, the path then dealt into its levels in order (a stable sort)
+    std::vector<std::vector<std::size_t>> levels(7);
+    for (const std::size_t at : path) levels[static_cast<std::size_t>(level(at))].push_back(at);
+    path.clear();
+    for (const std::vector<std::size_t>& cellsOfLevel : levels) path.insert(path.end(), cellsOfLevel.begin(), cellsOfLevel.end());
 
     std::vector<double> weights(n);
     Neighbour found[6];
